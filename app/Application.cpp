@@ -1,0 +1,298 @@
+#include "app/Application.h"
+
+#include "app/Exceptions.h"
+#include "app/Forms.h"
+#include "app/Handles.h"
+#include "app/SystemModule.h"
+
+#include <algorithm>
+
+namespace vantrel {
+
+TApplication* Application = nullptr;
+
+namespace {
+
+const wchar_t kApplicationClass[] = L"TApplication";
+
+// One wake-up event per calling thread, reused by every hand-over of that thread, so a
+// watcher that hands over twice a second creates no kernel object per call.
+HANDLE ThreadDoneEvent()
+{
+    thread_local UniqueKernelHandle event(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    return event.get();
+}
+
+}  // namespace
+
+struct TApplication::SyncRequest {
+    const std::function<void()>* method;
+    HANDLE done;
+    std::exception_ptr error;
+};
+
+TApplication::TApplication()
+{
+    ::InitializeCriticalSection(&syncLock_);
+    syncEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    mainThreadId_ = ::GetCurrentThreadId();
+    if (!Application) Application = this;
+}
+
+TApplication::~TApplication()
+{
+    DestroyForms();
+    if (handle_) ::DestroyWindow(handle_);
+    if (syncEvent_) ::CloseHandle(syncEvent_);
+    ::DeleteCriticalSection(&syncLock_);
+    if (Application == this) Application = nullptr;
+}
+
+void TApplication::Initialize()
+{
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (!::GetClassInfoExW(instance, kApplicationClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = kApplicationClass;
+        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        ::RegisterClassExW(&wc);
+    }
+    // A hidden popup window: it carries the taskbar button while a window is shown and
+    // receives close and session-end requests.
+    handle_ = ::CreateWindowExW(0, kApplicationClass, title_.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
+                                nullptr, nullptr, instance, this);
+    if (!handle_) RaiseOSError(::GetLastError());
+}
+
+void TApplication::SetTitle(const std::wstring& title)
+{
+    title_ = title;
+    if (handle_) ::SetWindowTextW(handle_, title_.c_str());
+}
+
+void TApplication::AddForm(TForm* form)
+{
+    forms_.emplace_back(form);
+    if (!MainForm) MainForm = form;
+}
+
+void TApplication::DestroyForms()
+{
+    while (!forms_.empty()) {
+        std::unique_ptr<TForm> form = std::move(forms_.back());
+        forms_.pop_back();
+        if (MainForm == form.get()) MainForm = nullptr;
+        form.reset();
+    }
+}
+
+bool TApplication::IsFormWindow(HWND window) const noexcept
+{
+    return std::any_of(forms_.begin(), forms_.end(), [window](const auto& form) { return form->Handle() == window; });
+}
+
+void TApplication::UpdateTaskbarButton()
+{
+    if (!handle_) return;
+    bool anyShown = std::any_of(forms_.begin(), forms_.end(), [](const auto& form) { return form->GetVisible(); });
+    bool shown = ::IsWindowVisible(handle_) != FALSE;
+    if (anyShown && !shown)
+        ::SetWindowPos(handle_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    else if (!anyShown && shown)
+        ::ShowWindow(handle_, SW_HIDE);
+}
+
+void TApplication::Run()
+{
+    while (!terminated_) HandleMessage();
+}
+
+void TApplication::Terminate()
+{
+    ::PostQuitMessage(0);
+}
+
+bool TApplication::ProcessMessage()
+{
+    MSG msg;
+    if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    if (msg.message == WM_QUIT) {
+        terminated_ = true;
+        return true;
+    }
+    try {
+        HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        // Tab, Enter and Escape work in the program's windows as in any dialog.
+        if (root && IsFormWindow(root) && ::IsDialogMessageW(root, &msg)) return true;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    } catch (...) {
+        HandleException();
+    }
+    return true;
+}
+
+void TApplication::ProcessMessages()
+{
+    while (ProcessMessage()) {
+    }
+}
+
+void TApplication::HandleMessage()
+{
+    if (ProcessMessage()) return;
+    Idle();
+}
+
+void TApplication::Idle()
+{
+    if (CheckSynchronize()) return;
+    // Wake for the next message or for a hand-over.
+    ::MsgWaitForMultipleObjectsEx(1, &syncEvent_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    CheckSynchronize();
+}
+
+void TApplication::ShowException(const std::exception& error)
+{
+    std::wstring message;
+    if (auto* known = dynamic_cast<const Exception*>(&error))
+        message = known->Message();
+    else
+        message = FromUtf8(error.what());
+    std::wstring text = ErrorReportText(message);
+    if (ErrorReportHook) {
+        ErrorReportHook(title_, text);
+        return;
+    }
+    HWND owner = ::GetActiveWindow();
+    if (!owner) owner = handle_;
+    // Like a modal window: the program's other shown windows stay disabled while it is open.
+    std::vector<HWND> disabled;
+    for (const auto& form : forms_) {
+        HWND window = form->Handle();
+        if (window && window != owner && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+            ::EnableWindow(window, FALSE);
+            disabled.push_back(window);
+        }
+    }
+    ::MessageBoxW(owner, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
+    for (HWND window : disabled) ::EnableWindow(window, TRUE);
+}
+
+void TApplication::HandleException() noexcept
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        try {
+            ShowException(error);
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            ShowException(Exception(L"Unknown exception"));
+        } catch (...) {
+        }
+    }
+}
+
+void TApplication::Synchronize(const std::function<void()>& method)
+{
+    if (IsMainThread()) {
+        method();
+        return;
+    }
+    SyncRequest request{&method, ThreadDoneEvent(), nullptr};
+    ::EnterCriticalSection(&syncLock_);
+    syncQueue_.push_back(&request);
+    ::LeaveCriticalSection(&syncLock_);
+    // The event wakes an idle loop or a WaitFor; the posted WM_NULL reaches a loop that is
+    // busy with messages (a modal window, a menu). If the post fails the event still does.
+    ::SetEvent(syncEvent_);
+    if (handle_) ::PostMessageW(handle_, WM_NULL, 0, 0);
+    ::WaitForSingleObject(request.done, INFINITE);
+    if (request.error) std::rethrow_exception(request.error);
+}
+
+bool TApplication::CheckSynchronize()
+{
+    if (!IsMainThread()) return false;
+    std::vector<SyncRequest*> pending;
+    ::EnterCriticalSection(&syncLock_);
+    pending.swap(syncQueue_);
+    ::LeaveCriticalSection(&syncLock_);
+    for (SyncRequest* request : pending) {
+        try {
+            (*request->method)();
+        } catch (...) {
+            request->error = std::current_exception();
+        }
+        ::SetEvent(request->done);
+    }
+    return !pending.empty();
+}
+
+LRESULT CALLBACK TApplication::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<TApplication*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
+    bool handled = false;
+    try {
+        result = self->OnMessage(message, wParam, lParam, handled);
+    } catch (...) {
+        self->HandleException();
+        handled = true;
+    }
+    return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT TApplication::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled)
+{
+    handled = true;
+    switch (message) {
+    case WM_NULL:
+        CheckSynchronize();
+        return 0;
+    case WM_CLOSE:
+        // Closing the application closes the main window: while the about window is shown
+        // that only ends its modal loop; otherwise the program ends.
+        if (MainForm && MainForm->GetVisible())
+            MainForm->Close();
+        else
+            Terminate();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) {
+            // The session ends: no time for the exit sequence. The windows go in reverse
+            // order (the monitor window removes its icon) and the process ends here, since
+            // the system may end it as soon as this message returns.
+            Terminate();
+            if (onBeforeEnd_) onBeforeEnd_();
+            DestroyForms();
+            ::ExitProcess(0);
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        handled = false;
+        return 0;
+    default:
+        handled = false;
+        return 0;
+    }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,347 @@
+#include "app/Forms.h"
+
+#include "app/Exceptions.h"
+#include "app/SystemModule.h"
+
+#ifdef VANTREL_HAS_STYLE
+#include "app/VisualStyle.h"
+#endif
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace vantrel {
+
+namespace {
+
+// The window's DPI: per window where the system knows it (Windows 10), else the screen's.
+UINT WindowDpi(HWND window)
+{
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window) {
+        UINT dpi = getDpiForWindow(window);
+        if (dpi) return dpi;
+    }
+    HDC screen = ::GetDC(nullptr);
+    int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+struct EmptyDialogTemplate {
+    DLGTEMPLATE header;
+    WORD menu;
+    WORD windowClass;
+    WORD title;
+};
+
+DWORD StyleFor(TBorderStyle border)
+{
+    if (border == TBorderStyle::Sizeable)
+        return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+    return WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPCHILDREN;
+}
+
+DWORD ExStyleFor(TBorderStyle border)
+{
+    return WS_EX_CONTROLPARENT | (border == TBorderStyle::Dialog ? WS_EX_DLGMODALFRAME : 0);
+}
+
+}  // namespace
+
+TForm::TForm(const TFormDescription& description) : description_(description)
+{
+    alignas(4) EmptyDialogTemplate dialog{};
+    dialog.header.style = StyleFor(description.BorderStyle);
+    dialog.header.dwExtendedStyle = ExStyleFor(description.BorderStyle);
+    HWND owner = Application ? Application->Handle() : nullptr;
+    handle_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), &dialog.header, owner, DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+    if (!handle_) RaiseOSError(::GetLastError());
+    dpi_ = WindowDpi(handle_);
+    CreateFontForDpi();
+    ::SetWindowTextW(handle_, description.Caption);
+    HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    if (icon) {
+        ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+    PlaceWindow();
+}
+
+TForm::~TForm()
+{
+    if (handle_) {
+        try {
+            FormDestroy();
+        } catch (...) {
+            if (Application) Application->HandleException();
+        }
+        ::DestroyWindow(handle_);
+    }
+}
+
+void TForm::AfterConstruction()
+{
+#ifdef VANTREL_HAS_STYLE
+    TStyleManager::ApplyToWindow(handle_);
+#endif
+    try {
+        FormCreate();
+    } catch (...) {
+        if (Application) Application->HandleException();
+    }
+}
+
+void TForm::CreateFontForDpi()
+{
+    LOGFONTW font{};
+    font.lfHeight = Scale(description_.FontHeight);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(font.lfFaceName, description_.FontName, LF_FACESIZE);
+    font_.reset(::CreateFontIndirectW(&font));
+}
+
+void TForm::PlaceWindow()
+{
+    RECT frame{0, 0, Scale(description_.ClientWidth), Scale(description_.ClientHeight)};
+    ::AdjustWindowRectEx(&frame, StyleFor(description_.BorderStyle), FALSE, ExStyleFor(description_.BorderStyle));
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int left, top;
+    if (description_.Position == TPosition::ScreenCenter) {
+        left = work.left + (work.right - work.left - width) / 2;
+        top = work.top + (work.bottom - work.top - height) / 2;
+    } else {
+        left = Scale(description_.Left);
+        top = Scale(description_.Top);
+        // A designed place may lie off a smaller screen: keep the window reachable.
+        if (left + width > work.right) left = work.right - width;
+        if (top + height > work.bottom) top = work.bottom - height;
+        if (left < work.left) left = work.left;
+        if (top < work.top) top = work.top;
+    }
+    ::SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND TForm::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int left, int top, int width,
+                       int height, int id, DWORD exStyle)
+{
+    HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, Scale(left), Scale(top),
+                                     Scale(width), Scale(height), handle_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
+                                     nullptr);
+    if (!control) RaiseOSError(::GetLastError());
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    controls_.push_back({control, RECT{left, top, left + width, top + height}, false});
+    return control;
+}
+
+void TForm::PlaceControl(HWND control, int left, int top, int width, int height)
+{
+    for (auto& placement : controls_) {
+        if (placement.control == control) placement.designed = RECT{left, top, left + width, top + height};
+    }
+    ::SetWindowPos(control, nullptr, Scale(left), Scale(top), Scale(width), Scale(height),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND TForm::AddLabel(const wchar_t* text, int left, int top, int id)
+{
+    HWND label = AddControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, left, top, 1, 13, id);
+    controls_.back().autoWidth = true;
+    SetLabelCaption(label, text);
+    return label;
+}
+
+void TForm::SetLabelCaption(HWND label, const std::wstring& text)
+{
+    wchar_t current[256];
+    int length = ::GetWindowTextW(label, current, 256);
+    bool unchanged = text.size() < 255 && text.compare(0, std::wstring::npos, current, length) == 0;
+    if (!unchanged) ::SetWindowTextW(label, text.c_str());
+    // Auto width: the label is as wide as its text in the form's font.
+    HDC dc = ::GetDC(label);
+    HGDIOBJ old = ::SelectObject(dc, font_.get());
+    RECT bounds{0, 0, 0, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    RECT now{};
+    ::GetWindowRect(label, &now);
+    if (now.right - now.left != bounds.right || now.bottom - now.top != bounds.bottom) {
+        ::SetWindowPos(label, nullptr, 0, 0, bounds.right, bounds.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::InvalidateRect(label, nullptr, TRUE);
+    }
+}
+
+bool TForm::GetVisible() const
+{
+    return handle_ && ::IsWindowVisible(handle_);
+}
+
+void TForm::SetVisible(bool visible)
+{
+    if (visible == GetVisible()) return;
+    if (visible) {
+        FormShow();
+        ::ShowWindow(handle_, SW_SHOW);
+    } else {
+        ::ShowWindow(handle_, SW_HIDE);
+        FormHide();
+    }
+    if (Application) Application->UpdateTaskbarButton();
+}
+
+void TForm::Close()
+{
+    if (inModalLoop_)
+        SetModalResult(mrCancel);
+    else
+        Hide();
+}
+
+void TForm::SetModalResult(int result)
+{
+    modalResult_ = result;
+}
+
+namespace {
+
+struct DisableContext {
+    HWND keep;
+    std::vector<HWND>* disabled;
+};
+
+BOOL CALLBACK DisableShownWindow(HWND window, LPARAM parameter)
+{
+    auto* context = reinterpret_cast<DisableContext*>(parameter);
+    if (window != context->keep && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+        ::EnableWindow(window, FALSE);
+        context->disabled->push_back(window);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int TForm::ShowModal()
+{
+    HWND previouslyActive = ::GetActiveWindow();
+    // Only shown windows are disabled: the hidden ones (the icon's message window, the
+    // timers) keep working, so the icon, its menu and the ticks go on under a modal window.
+    std::vector<HWND> disabled;
+    DisableContext context{handle_, &disabled};
+    ::EnumThreadWindows(::GetCurrentThreadId(), DisableShownWindow, reinterpret_cast<LPARAM>(&context));
+
+    modalResult_ = mrNone;
+    inModalLoop_ = true;
+    Show();
+    ::SetForegroundWindow(handle_);
+    ::SetActiveWindow(handle_);
+    HWND first = ::GetNextDlgTabItem(handle_, nullptr, FALSE);
+    if (first) ::SendMessageW(handle_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+
+    while (modalResult_ == mrNone) {
+        if (Application->GetTerminated()) {
+            modalResult_ = mrCancel;
+            break;
+        }
+        Application->HandleMessage();
+        if (!::IsWindow(handle_)) break;
+    }
+    if (Application->GetTerminated()) {
+        // Let the loops outside this one see the quit as well.
+        modalResult_ = mrCancel;
+    }
+    int result = modalResult_;
+    inModalLoop_ = false;
+
+    for (HWND window : disabled) {
+        if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+    }
+    Hide();
+    if (previouslyActive && ::IsWindow(previouslyActive) && ::IsWindowVisible(previouslyActive))
+        ::SetActiveWindow(previouslyActive);
+    return result;
+}
+
+void TForm::OnCommand(int, int, HWND) {}
+
+bool TForm::OnMessage(UINT, WPARAM, LPARAM, INT_PTR&)
+{
+    return false;
+}
+
+INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<TForm*>(lParam);
+        ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+        self->handle_ = window;
+        return FALSE;  // the form sets the focus itself when it is shown
+    }
+    auto* self = reinterpret_cast<TForm*>(::GetWindowLongPtrW(window, DWLP_USER));
+    if (!self) return FALSE;
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, DWLP_USER, 0);
+        self->handle_ = nullptr;
+        return FALSE;
+    }
+    INT_PTR result = FALSE;
+    try {
+        result = self->HandleDialogMessage(message, wParam, lParam);
+    } catch (...) {
+        if (Application) Application->HandleException();
+        result = TRUE;
+    }
+    return result;
+}
+
+INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    INT_PTR result = FALSE;
+#ifdef VANTREL_HAS_STYLE
+    if (TStyleManager::HandleMessage(handle_, message, wParam, lParam, result)) return result;
+#endif
+    if (OnMessage(message, wParam, lParam, result)) return result;
+    switch (message) {
+    case WM_CLOSE:
+        Close();
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        CreateFontForDpi();
+        auto* suggested = reinterpret_cast<RECT*>(lParam);
+        ::SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        for (const auto& placement : controls_) {
+            ::SendMessageW(placement.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+            const RECT& r = placement.designed;
+            ::SetWindowPos(placement.control, nullptr, Scale(r.left), Scale(r.top), Scale(r.right - r.left),
+                           Scale(r.bottom - r.top), SWP_NOZORDER | SWP_NOACTIVATE);
+            if (placement.autoWidth) {
+                wchar_t text[256];
+                ::GetWindowTextW(placement.control, text, 256);
+                SetLabelCaption(placement.control, text);
+            }
+        }
+        LayoutControls();
+        return TRUE;
+    }
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,110 @@
+#pragma once
+// TForm: the base of the program's four windows.
+//
+// A form is a dialog-class window (so Tab, Enter and Escape work as in any dialog) whose
+// controls are laid out in 96-DPI pixels and scaled to the window's DPI. Forms are created
+// hidden, owned by the application window, and shown modally with ShowModal().
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/Handles.h"
+
+namespace vantrel {
+
+enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
+
+enum class TPosition { ScreenCenter, Designed };
+enum class TBorderStyle { Dialog, Sizeable };
+
+// What a form's window description says about the window itself.
+struct TFormDescription {
+    const wchar_t* Caption;
+    int ClientWidth;   // 96-DPI pixels
+    int ClientHeight;  // 96-DPI pixels
+    TBorderStyle BorderStyle = TBorderStyle::Dialog;
+    TPosition Position = TPosition::ScreenCenter;
+    int Left = 0;  // screen position when Position is Designed
+    int Top = 0;
+    const wchar_t* FontName = L"MS Sans Serif";
+    int FontHeight = -11;  // 96-DPI pixels, as LOGFONT's lfHeight
+};
+
+class TForm : public TObject {
+public:
+    explicit TForm(const TFormDescription& description);
+    ~TForm() override;
+    TForm(const TForm&) = delete;
+    TForm& operator=(const TForm&) = delete;
+
+    // Runs FormCreate, reporting its exception (the rest of the handler is then skipped).
+    void AfterConstruction();
+
+    HWND Handle() const noexcept { return handle_; }
+    bool GetVisible() const;
+    void SetVisible(bool visible);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    // Closes the window: a modal window ends its loop with mrCancel.
+    void Close();
+
+    // Shows the window modally and returns its modal result; see the application shell's rules.
+    int ShowModal();
+    int GetModalResult() const noexcept { return modalResult_; }
+    void SetModalResult(int result);
+
+    UINT Dpi() const noexcept { return dpi_; }
+    // A length in 96-DPI pixels at this window's DPI.
+    int Scale(int value) const noexcept { return ::MulDiv(value, static_cast<int>(dpi_), 96); }
+    HFONT Font() const noexcept { return font_.get(); }
+
+protected:
+    // Creation and destruction handlers of the window description; exceptions are reported.
+    virtual void FormCreate() {}
+    virtual void FormDestroy() {}
+    virtual void FormShow() {}
+    virtual void FormHide() {}
+    // WM_COMMAND from a control or an accelerator (IDOK for Enter, IDCANCEL for Escape).
+    virtual void OnCommand(int id, int notifyCode, HWND control);
+    // Any other message; return true when handled, with `result` set.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
+    // Called after the DPI changed and the font was recreated; move controls here.
+    virtual void LayoutControls() {}
+
+    // Creates a child control at a 96-DPI rectangle, in the form's font. Controls created in
+    // order get the tab order of creation.
+    HWND AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int left, int top, int width, int height,
+                    int id, DWORD exStyle = 0);
+    // Moves a control to a 96-DPI rectangle.
+    void PlaceControl(HWND control, int left, int top, int width, int height);
+    // A label that sizes itself to its text ("auto width").
+    HWND AddLabel(const wchar_t* text, int left, int top, int id = -1);
+    void SetLabelCaption(HWND label, const std::wstring& text);
+
+    const TFormDescription& Description() const noexcept { return description_; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND, UINT, WPARAM, LPARAM);
+    INT_PTR HandleDialogMessage(UINT, WPARAM, LPARAM);
+    void CreateFontForDpi();
+    void PlaceWindow();
+
+    struct ControlPlacement {
+        HWND control;
+        RECT designed;  // 96-DPI
+        bool autoWidth;
+    };
+
+    TFormDescription description_;
+    HWND handle_ = nullptr;
+    UINT dpi_ = 96;
+    UniqueFont font_;
+    int modalResult_ = mrNone;
+    bool inModalLoop_ = false;
+    std::vector<ControlPlacement> controls_;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,168 @@
+#pragma once
+// Owners for every handle the program obtains: one owner, one close, no leaks.
+//
+// UniqueHandle<Traits> is move-only. put() releases the old value before handing out its
+// address, so `CreateSomething(h.put())` can never leak the previous handle. In test builds
+// (VANTREL_COUNT_HANDLES) every wrapper kind keeps a live count, so a soak can prove that
+// nothing grows.
+
+#include <windows.h>
+#include <atomic>
+#include <utility>
+
+namespace vantrel {
+
+#ifdef VANTREL_COUNT_HANDLES
+inline constexpr bool kCountHandles = true;
+#else
+inline constexpr bool kCountHandles = false;
+#endif
+
+template <typename Traits>
+class UniqueHandle {
+public:
+    using pointer = typename Traits::type;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(pointer value) noexcept : value_(value) { Track(+1); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) { Track(+1); }
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~UniqueHandle() { reset(); }
+
+    pointer get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_ != Traits::invalid(); }
+
+    void reset(pointer value = Traits::invalid()) noexcept
+    {
+        if (value_ != Traits::invalid()) {
+            Track(-1);
+            Traits::close(value_);
+        }
+        value_ = value;
+        Track(+1);
+    }
+
+    pointer release() noexcept
+    {
+        Track(-1);
+        return std::exchange(value_, Traits::invalid());
+    }
+
+    pointer* put() noexcept
+    {
+        reset();
+        // The callee writes the new value; count it when it is next reset or released.
+        pendingCount_ = true;
+        return &value_;
+    }
+
+    static long LiveCount() noexcept { return live_.load(); }
+
+private:
+    void Track(int delta) noexcept
+    {
+        if constexpr (kCountHandles) {
+            if (delta > 0) {
+                if (value_ != Traits::invalid()) ++live_;
+            } else {
+                if (pendingCount_) {
+                    pendingCount_ = false;
+                    if (value_ != Traits::invalid()) ++live_;  // account for the put() value
+                }
+                if (value_ != Traits::invalid()) --live_;
+            }
+        }
+        (void)delta;
+    }
+
+    pointer value_ = Traits::invalid();
+    bool pendingCount_ = false;
+    static inline std::atomic<long> live_{0};
+};
+
+#define VANTREL_HANDLE_TRAITS(Name, Type, Invalid, Close)        \
+    struct Name {                                                \
+        using type = Type;                                       \
+        static type invalid() noexcept { return Invalid; }       \
+        static void close(type value) noexcept { Close(value); } \
+    }
+
+namespace traits {
+VANTREL_HANDLE_TRAITS(Icon, HICON, nullptr, ::DestroyIcon);
+VANTREL_HANDLE_TRAITS(Menu, HMENU, nullptr, ::DestroyMenu);
+VANTREL_HANDLE_TRAITS(Font, HFONT, nullptr, ::DeleteObject);
+VANTREL_HANDLE_TRAITS(Bitmap, HBITMAP, nullptr, ::DeleteObject);
+VANTREL_HANDLE_TRAITS(Brush, HBRUSH, nullptr, ::DeleteObject);
+VANTREL_HANDLE_TRAITS(Pen, HPEN, nullptr, ::DeleteObject);
+VANTREL_HANDLE_TRAITS(Region, HRGN, nullptr, ::DeleteObject);
+VANTREL_HANDLE_TRAITS(MemoryDC, HDC, nullptr, ::DeleteDC);
+VANTREL_HANDLE_TRAITS(Module, HMODULE, nullptr, ::FreeLibrary);
+VANTREL_HANDLE_TRAITS(Kernel, HANDLE, nullptr, ::CloseHandle);
+VANTREL_HANDLE_TRAITS(Window, HWND, nullptr, ::DestroyWindow);
+}  // namespace traits
+
+using UniqueIcon = UniqueHandle<traits::Icon>;
+using UniqueMenu = UniqueHandle<traits::Menu>;
+using UniqueFont = UniqueHandle<traits::Font>;
+using UniqueBitmap = UniqueHandle<traits::Bitmap>;
+using UniqueBrush = UniqueHandle<traits::Brush>;
+using UniquePen = UniqueHandle<traits::Pen>;
+using UniqueRegion = UniqueHandle<traits::Region>;
+using UniqueMemoryDC = UniqueHandle<traits::MemoryDC>;
+using UniqueModule = UniqueHandle<traits::Module>;
+using UniqueKernelHandle = UniqueHandle<traits::Kernel>;
+using UniqueWindow = UniqueHandle<traits::Window>;
+
+// Selects an object into a DC for the lifetime of the restorer.
+class SelectObjectRestorer {
+public:
+    SelectObjectRestorer(HDC dc, HGDIOBJ object) noexcept : dc_(dc), old_(::SelectObject(dc, object)) {}
+    ~SelectObjectRestorer() { ::SelectObject(dc_, old_); }
+    SelectObjectRestorer(const SelectObjectRestorer&) = delete;
+    SelectObjectRestorer& operator=(const SelectObjectRestorer&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// BeginPaint/EndPaint as a scope.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) noexcept : window_(window) { dc_ = ::BeginPaint(window, &ps_); }
+    ~PaintScope() { ::EndPaint(window_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC dc() const noexcept { return dc_; }
+    const RECT& paintRect() const noexcept { return ps_.rcPaint; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    PAINTSTRUCT ps_{};
+};
+
+// A window DC from GetDC, released with ReleaseDC.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDC()
+    {
+        if (dc_) ::ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+}  // namespace vantrel

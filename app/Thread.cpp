@@ -1,0 +1,95 @@
+#include "app/Thread.h"
+
+#include "app/SystemModule.h"
+
+namespace vantrel {
+
+TThread::TThread()
+{
+    wakeEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!wakeEvent_) RaiseOSError(::GetLastError());
+    handle_.reset(::CreateThread(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, &threadId_));
+    if (!handle_) RaiseOSError(::GetLastError());
+}
+
+TThread::~TThread()
+{
+    if (handle_ && !finished_.load()) {
+        Terminate();
+        Start();  // a thread that never ran must run to its end before it can be joined
+        WaitFor();
+    }
+}
+
+void TThread::Start()
+{
+    if (!started_.exchange(true)) {
+        suspended_ = false;
+        ::ResumeThread(handle_.get());
+    } else if (suspended_.load()) {
+        suspended_ = false;
+        ::SetEvent(wakeEvent_.get());
+    }
+}
+
+void TThread::Terminate()
+{
+    terminated_ = true;
+    ::SetEvent(wakeEvent_.get());  // ends a sleep or a suspension at once
+}
+
+void TThread::SuspendSelf()
+{
+    suspended_ = true;
+    while (suspended_.load() && !terminated_.load()) ::WaitForSingleObject(wakeEvent_.get(), INFINITE);
+    suspended_ = false;
+}
+
+bool TThread::SleepUnlessTerminated(DWORD milliseconds)
+{
+    if (terminated_.load()) return false;
+    ::WaitForSingleObject(wakeEvent_.get(), milliseconds);
+    return !terminated_.load();
+}
+
+void TThread::Synchronize(const std::function<void()>& method)
+{
+    Application->Synchronize(method);
+}
+
+void TThread::WaitFor()
+{
+    if (!handle_) return;
+    if (Application && Application->IsMainThread()) {
+        // The thread may be blocked in a hand-over to this thread: keep running hand-overs
+        // and messages sent by other threads, re-checking at least once a second. Posted
+        // messages (ticks, input) wait until the thread has ended.
+        HANDLE handles[2] = {handle_.get(), Application->SyncEvent()};
+        for (;;) {
+            DWORD result = ::MsgWaitForMultipleObjects(2, handles, FALSE, 1000, QS_SENDMESSAGE);
+            if (result == WAIT_OBJECT_0) break;
+            if (result == WAIT_OBJECT_0 + 2) {
+                MSG msg;
+                ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            }
+            Application->CheckSynchronize();
+            if (result == WAIT_FAILED) break;
+        }
+    } else {
+        ::WaitForSingleObject(handle_.get(), INFINITE);
+    }
+}
+
+DWORD WINAPI TThread::ThreadProc(void* parameter)
+{
+    auto* self = static_cast<TThread*>(parameter);
+    try {
+        self->Execute();
+    } catch (...) {
+        // A thread's own loop decides what its exceptions mean; nothing may escape here.
+    }
+    self->finished_ = true;
+    return static_cast<DWORD>(self->ReturnValue);
+}
+
+}  // namespace vantrel

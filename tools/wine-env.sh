@@ -1,0 +1,41 @@
+# Shared set-up of Wine for the project's scripts: a prefix of our own, quiet Wine, a display.
+# Source it, then call vantrel_wine_env.
+
+: "${VANTREL_WINEPREFIX:=$HOME/.wine-vantrel}"
+: "${VANTREL_DISPLAY:=:87}"
+
+vantrel_start_xvfb() {
+  local display=$1
+  local n=${display#:}
+  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+    (
+      flock 9
+      if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+        nohup Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+      fi
+    ) 9>"/tmp/.vantrel-xvfb-$n.lock"
+  fi
+}
+
+vantrel_wine_env() {
+  export WINEPREFIX="$VANTREL_WINEPREFIX"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  if [ -z "${DISPLAY:-}" ]; then
+    vantrel_start_xvfb "$VANTREL_DISPLAY"
+    export DISPLAY="$VANTREL_DISPLAY"
+  fi
+  if [ ! -f "$WINEPREFIX/.vantrel-ready" ]; then
+    (
+      flock 9
+      if [ ! -f "$WINEPREFIX/.vantrel-ready" ]; then
+        wineboot -i >/dev/null 2>&1 || true
+        # Without a window manager, let Wine draw captions and handle focus as Windows does.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.vantrel-ready"
+      fi
+    ) 9>"/tmp/.vantrel-wineprefix.lock"
+  fi
+}
