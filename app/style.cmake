@@ -1,0 +1,9 @@
+# The visual style: the Windows-free parser of style data (both builds) and, on Windows, the
+# style manager that draws the forms. Included from app/CMakeLists.txt.
+
+add_library(vantrel_style_pure STATIC ${CMAKE_CURRENT_LIST_DIR}/StyleData.cpp)
+target_include_directories(vantrel_style_pure PUBLIC ${PROJECT_SOURCE_DIR})
+
+vantrel_test(style_data_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/StyleDataTest.cpp LIBS vantrel_style_pure)
+target_compile_definitions(style_data_tests PRIVATE
+  VANTREL_STYLE_FILE="${PROJECT_SOURCE_DIR}/resources/IcebergClassico.vsf")
