@@ -88,6 +88,7 @@ void TApplication::DestroyForms()
         std::unique_ptr<TForm> form = std::move(forms_.back());
         forms_.pop_back();
         if (MainForm == form.get()) MainForm = nullptr;
+        form->BeforeDestruction();
         form.reset();
     }
 }

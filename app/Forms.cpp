@@ -74,13 +74,15 @@ TForm::TForm(const TFormDescription& description) : description_(description)
 
 TForm::~TForm()
 {
-    if (handle_) {
-        try {
-            FormDestroy();
-        } catch (...) {
-            if (Application) Application->HandleException();
-        }
-        ::DestroyWindow(handle_);
+    if (handle_) ::DestroyWindow(handle_);
+}
+
+void TForm::BeforeDestruction()
+{
+    try {
+        FormDestroy();
+    } catch (...) {
+        if (Application) Application->HandleException();
     }
 }
 

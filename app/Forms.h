@@ -42,6 +42,8 @@ public:
 
     // Runs FormCreate, reporting its exception (the rest of the handler is then skipped).
     void AfterConstruction();
+    // Runs FormDestroy, reporting its exception; the destruction goes on afterwards.
+    void BeforeDestruction();
 
     HWND Handle() const noexcept { return handle_; }
     bool GetVisible() const;

@@ -1,0 +1,315 @@
+#include "monitor/TrayIcon.h"
+
+#include "app/Exceptions.h"
+#include "app/Messages.h"
+
+namespace vantrel {
+
+ShellNotifyIconFunction ShellNotifyIcon = ::Shell_NotifyIconW;
+
+namespace {
+
+DWORD RealPlatformMajorVersion()
+{
+    // RtlGetVersion tells the truth whatever the manifest says.
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    static const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (rtlGetVersion && rtlGetVersion(&info) == 0) return info.dwMajorVersion;
+    return 6;
+}
+
+const wchar_t kIconWindowClass[] = L"VantrelTrayIconWindow";
+const wchar_t kMenuWindowClass[] = L"VantrelPopupMenuWindow";
+constexpr UINT kFirstMenuCommand = 100;
+
+void RegisterWindowClass(const wchar_t* name, WNDPROC procedure)
+{
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, name, &wc)) return;
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.lpszClassName = name;
+    ::RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+PlatformMajorVersionFunction TrayPlatformMajorVersion = RealPlatformMajorVersion;
+
+DWORD NotifyIconRecordSize()
+{
+    return TrayPlatformMajorVersion() >= 6 ? sizeof(NOTIFYICONDATAW) : NOTIFYICONDATAW_V2_SIZE;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pop-up menu
+
+TPopupMenu::TPopupMenu() : menu_(::CreatePopupMenu())
+{
+    RegisterWindowClass(kMenuWindowClass, WindowProc);
+    // A hidden top-level window: TrackPopupMenu needs an owner that can be made foreground.
+    window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kMenuWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                ::GetModuleHandleW(nullptr), this);
+}
+
+TPopupMenu::~TPopupMenu()
+{
+    if (window_) ::DestroyWindow(window_);
+}
+
+void TPopupMenu::Add(TMenuItem item)
+{
+    UINT id = kFirstMenuCommand + static_cast<UINT>(items_.size());
+    if (item.Caption == L"-")
+        ::AppendMenuW(menu_.get(), MF_SEPARATOR, 0, nullptr);
+    else
+        ::AppendMenuW(menu_.get(), MF_STRING, id, item.Caption.c_str());
+    items_.push_back(std::move(item));
+}
+
+void TPopupMenu::Popup(int x, int y)
+{
+    ::TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
+    // Without this the menu may not close when the user clicks elsewhere the next time.
+    ::PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+LRESULT CALLBACK TPopupMenu::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    } else if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    } else if (message == WM_COMMAND && HIWORD(wParam) == 0) {
+        auto* self = reinterpret_cast<TPopupMenu*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        UINT index = LOWORD(wParam) - kFirstMenuCommand;
+        if (self && LOWORD(wParam) >= kFirstMenuCommand && index < self->items_.size()) {
+            TNotifyEvent handler = self->items_[index].OnClick;
+            if (handler) Guarded([&] { handler(self); });
+        }
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CloseMenu()
+{
+    ::EndMenu();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notification icon
+
+class TTrayIcon::Lock {
+public:
+    explicit Lock(const TTrayIcon& icon) : section_(&icon.lock_) { ::EnterCriticalSection(section_); }
+    ~Lock() { ::LeaveCriticalSection(section_); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+private:
+    CRITICAL_SECTION* section_;
+};
+
+TTrayIcon::TTrayIcon()
+{
+    ::InitializeCriticalSection(&lock_);
+    RegisterWindowClass(kIconWindowClass, WindowProc);
+    // A hidden top-level window (not message-only): only top-level windows hear the
+    // shell's "TaskbarCreated" broadcast.
+    window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kIconWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                ::GetModuleHandleW(nullptr), this);
+    if (!window_) {
+        DWORD error = ::GetLastError();
+        ::DeleteCriticalSection(&lock_);
+        throw EOSError(L"Cannot create the notification icon's window", error);
+    }
+    taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+    record_.cbSize = NotifyIconRecordSize();
+    record_.hWnd = window_;
+    record_.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(window_));
+    record_.uFlags = NIF_MESSAGE | NIF_ICON;
+    record_.uCallbackMessage = WM_VANTREL_TRAY_CALLBACK;
+}
+
+TTrayIcon::~TTrayIcon()
+{
+    {
+        Lock lock(*this);
+        Send(NIM_DELETE);  // whatever the state; the result does not matter any more
+        visible_ = false;
+    }
+    if (window_) ::DestroyWindow(window_);
+    ::DeleteCriticalSection(&lock_);
+}
+
+BOOL TTrayIcon::Send(DWORD message)
+{
+    return ShellNotifyIcon(message, &record_);
+}
+
+std::wstring TTrayIcon::GetHint() const
+{
+    Lock lock(*this);
+    return hint_;
+}
+
+void TTrayIcon::SetHint(const std::wstring& text)
+{
+    Lock lock(*this);
+    if (text == hint_) return;
+    hint_ = text;
+    // The shell shows at most 127 characters.
+    size_t length = std::min<size_t>(text.size(), 127);
+    text.copy(record_.szTip, length);
+    record_.szTip[length] = L'\0';
+    if (text.empty())
+        record_.uFlags &= ~NIF_TIP;
+    else
+        record_.uFlags |= NIF_TIP;
+    if (visible_) Send(NIM_MODIFY);
+}
+
+int TTrayIcon::GetIconIndex() const
+{
+    Lock lock(*this);
+    return iconIndex_;
+}
+
+void TTrayIcon::UpdateCurrentPicture()
+{
+    // ImageList_GetIcon makes a new icon each time: the previous one is destroyed as soon
+    // as it is replaced (the shell keeps its own copy), or a blinking icon leaks two
+    // handles a second.
+    HICON picture = nullptr;
+    if (icons_ && icons_->Handle() && iconIndex_ >= 0 && iconIndex_ < icons_->Count())
+        picture = ::ImageList_GetIcon(icons_->Handle(), iconIndex_, ILD_NORMAL);
+    record_.hIcon = picture;
+    currentPicture_.reset(picture);
+}
+
+void TTrayIcon::SetIconIndex(int index)
+{
+    Lock lock(*this);
+    if (index == iconIndex_) return;
+    iconIndex_ = index;
+    UpdateCurrentPicture();
+    if (visible_) Send(NIM_MODIFY);
+}
+
+void TTrayIcon::Refresh()
+{
+    Lock lock(*this);
+    record_.hIcon = currentPicture_.get();
+    if (visible_) Send(NIM_MODIFY);
+}
+
+bool TTrayIcon::GetVisible() const
+{
+    Lock lock(*this);
+    return visible_;
+}
+
+void TTrayIcon::SetVisible(bool visible)
+{
+    Lock lock(*this);
+    if (visible == visible_) return;
+    if (visible) {
+        if (!currentPicture_) UpdateCurrentPicture();
+        visible_ = true;
+        Send(NIM_ADD);  // a failure leaves the icon absent until the shell asks us again
+    } else {
+        if (!Send(NIM_DELETE)) throw Exception(L"Cannot remove shell notification icon");
+        visible_ = false;
+    }
+}
+
+NOTIFYICONDATAW TTrayIcon::Record() const
+{
+    Lock lock(*this);
+    return record_;
+}
+
+void TTrayIcon::OnCallback(UINT mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        clicked_ = true;
+        break;
+    case WM_LBUTTONUP:
+        if (clicked_) {
+            // The action may open a modal window: the mark stays set until it returns.
+            TNotifyEvent handler = onClick_;
+            if (handler) handler(this);
+            clicked_ = false;
+        }
+        break;
+    case WM_RBUTTONUP:
+        OnRightButtonUp();
+        break;
+    default:
+        break;  // moves, the right button's press, double clicks: nothing
+    }
+}
+
+void TTrayIcon::OnRightButtonUp()
+{
+    if (!popupMenu_) return;
+    POINT at{};
+    ::GetCursorPos(&at);
+    // The menu only closes on a click elsewhere when our window is in the foreground.
+    if (Application) {
+        ::SetForegroundWindow(Application->Handle());
+        Application->ProcessMessages();
+    }
+    popupMenu_->Popup(at.x, at.y);
+}
+
+LRESULT TTrayIcon::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_VANTREL_TRAY_CALLBACK) {
+        OnCallback(LOWORD(lParam));
+        return 0;
+    }
+    if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
+        // The shell forgot every icon when its taskbar was created anew: add ours again,
+        // with its current picture and tooltip.
+        Lock lock(*this);
+        if (visible_) Send(NIM_ADD);
+        return 0;
+    }
+    switch (message) {
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) {
+            Lock lock(*this);
+            Send(NIM_DELETE);
+        }
+        return 0;
+    default:
+        return ::DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK TTrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<TTrayIcon*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (!self || !self->window_) return ::DefWindowProcW(window, message, wParam, lParam);
+    LRESULT result = 0;
+    Guarded([&] { result = self->OnMessage(message, wParam, lParam); });
+    return result;
+}
+
+}  // namespace vantrel

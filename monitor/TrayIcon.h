@@ -1,0 +1,128 @@
+#pragma once
+// TTrayIcon: the program's icon in the notification area, its pictures and its callbacks.
+//
+// What is wanted (tooltip, picture index, visibility) is kept apart from what the shell is
+// told. The icon is operated from two threads (the user-interface thread and the
+// connection-state watcher), so every operation runs whole under the icon's lock: neither
+// thread can change the record while the other is changing or sending it.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/Handles.h"
+
+namespace vantrel {
+
+// The one entry to the shell's notification area; tests replace it with a recorder.
+using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, NOTIFYICONDATAW* data);
+extern ShellNotifyIconFunction ShellNotifyIcon;
+
+// The platform version the record size depends on; tests replace it.
+using PlatformMajorVersionFunction = DWORD (*)();
+extern PlatformMajorVersionFunction TrayPlatformMajorVersion;
+
+// The record size the shell expects: the whole record from Windows 6.0 on, the version-2
+// record before.
+DWORD NotifyIconRecordSize();
+
+class TImageList : public TObject {
+public:
+    explicit TImageList(HIMAGELIST list = nullptr) noexcept : list_(list) {}
+    ~TImageList() override
+    {
+        if (list_) ::ImageList_Destroy(list_);
+    }
+    TImageList(const TImageList&) = delete;
+    TImageList& operator=(const TImageList&) = delete;
+    HIMAGELIST Handle() const noexcept { return list_; }
+    int Count() const noexcept { return list_ ? ::ImageList_GetImageCount(list_) : 0; }
+
+private:
+    HIMAGELIST list_;
+};
+
+struct TMenuItem {
+    const wchar_t* Name;
+    std::wstring Caption;  // "-" is a separator line
+    TNotifyEvent OnClick;
+};
+
+// A pop-up menu with its own hidden window, which receives the chosen entry's command.
+class TPopupMenu : public TObject {
+public:
+    TPopupMenu();
+    ~TPopupMenu() override;
+    TPopupMenu(const TPopupMenu&) = delete;
+    TPopupMenu& operator=(const TPopupMenu&) = delete;
+
+    void Add(TMenuItem item);
+    const std::vector<TMenuItem>& Items() const noexcept { return items_; }
+    // Shows the menu with its top-left corner at a screen point; returns when it closes.
+    // The chosen entry's action runs afterwards, when its command is dispatched.
+    void Popup(int x, int y);
+    HMENU Handle() const noexcept { return menu_.get(); }
+    HWND Window() const noexcept { return window_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    UniqueMenu menu_;
+    HWND window_ = nullptr;
+    std::vector<TMenuItem> items_;
+};
+
+// Ends whichever menu of the user-interface thread is open; nothing when none is.
+void CloseMenu();
+
+class TTrayIcon : public TObject {
+public:
+    TTrayIcon();
+    // Removes the icon whatever its state and destroys the icon message window.
+    ~TTrayIcon() override;
+    TTrayIcon(const TTrayIcon&) = delete;
+    TTrayIcon& operator=(const TTrayIcon&) = delete;
+
+    std::wstring GetHint() const;
+    void SetHint(const std::wstring& text);
+    int GetIconIndex() const;
+    void SetIconIndex(int index);
+    void Refresh();
+    bool GetVisible() const;
+    void SetVisible(bool visible);
+
+    void SetIcons(TImageList* icons) { icons_ = icons; }
+    void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
+    void SetOnClick(TNotifyEvent handler) { onClick_ = std::move(handler); }
+
+    HWND Handle() const noexcept { return window_; }
+    // A copy of the record as last filled (for tests).
+    NOTIFYICONDATAW Record() const;
+
+private:
+    class Lock;
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCallback(UINT mouseMessage);
+    void OnRightButtonUp();
+    BOOL Send(DWORD message);
+    void UpdateCurrentPicture();
+
+    mutable CRITICAL_SECTION lock_;
+    HWND window_ = nullptr;
+    UINT taskbarCreatedMessage_ = 0;
+    NOTIFYICONDATAW record_{};
+    std::wstring hint_;
+    int iconIndex_ = 0;
+    bool visible_ = false;
+    UniqueIcon currentPicture_;
+    TImageList* icons_ = nullptr;
+    TPopupMenu* popupMenu_ = nullptr;
+    TNotifyEvent onClick_;
+    bool clicked_ = false;
+};
+
+}  // namespace vantrel

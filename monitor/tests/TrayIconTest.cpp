@@ -1,0 +1,250 @@
+// The notification icon against a recording stand-in for the shell.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/Exceptions.h"
+#include "app/Thread.h"
+#include "monitor/TrayIcon.h"
+
+namespace vantrel {
+namespace {
+
+struct Call {
+    DWORD message;
+    NOTIFYICONDATAW data;
+};
+
+struct Recorder {
+    static inline std::vector<Call> calls;
+    static inline BOOL result = TRUE;
+    static inline std::atomic<int> inFlight{0};
+    static inline std::atomic<bool> overlapped{false};
+
+    static BOOL WINAPI Record(DWORD message, NOTIFYICONDATAW* data)
+    {
+        if (++inFlight > 1) overlapped = true;
+        ::Sleep(0);  // give the other thread every chance to barge in
+        calls.push_back({message, *data});
+        --inFlight;
+        return result;
+    }
+};
+
+HIMAGELIST ThreeIcons()
+{
+    HIMAGELIST list = ::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+    for (COLORREF colour : {RGB(0, 255, 0), RGB(255, 0, 0), RGB(0, 200, 0)}) {
+        HDC screen = ::GetDC(nullptr);
+        HBITMAP picture = ::CreateCompatibleBitmap(screen, 16, 16);
+        HDC dc = ::CreateCompatibleDC(screen);
+        HGDIOBJ old = ::SelectObject(dc, picture);
+        HBRUSH brush = ::CreateSolidBrush(colour);
+        RECT all{0, 0, 16, 16};
+        ::FillRect(dc, &all, brush);
+        ::DeleteObject(brush);
+        ::SelectObject(dc, old);
+        ::DeleteDC(dc);
+        ::ReleaseDC(nullptr, screen);
+        ::ImageList_AddMasked(list, picture, RGB(255, 0, 255));
+        ::DeleteObject(picture);
+    }
+    return list;
+}
+
+class TrayIconTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Application = &app_;
+        app_.Initialize();
+        Recorder::calls.clear();
+        Recorder::result = TRUE;
+        Recorder::overlapped = false;
+        saved_ = ShellNotifyIcon;
+        ShellNotifyIcon = Recorder::Record;
+        icon_ = std::make_unique<TTrayIcon>();
+        icon_->SetIcons(&icons_);
+        icon_->SetVisible(true);
+    }
+    void TearDown() override
+    {
+        icon_.reset();
+        ShellNotifyIcon = saved_;
+        Application = nullptr;
+    }
+    size_t CallsOf(DWORD message) const
+    {
+        size_t n = 0;
+        for (const Call& call : Recorder::calls) n += call.message == message;
+        return n;
+    }
+
+    TApplication app_;
+    TImageList icons_{ThreeIcons()};
+    std::unique_ptr<TTrayIcon> icon_;
+    ShellNotifyIconFunction saved_ = nullptr;
+};
+
+TEST_F(TrayIconTest, TheRecordIsFilledAsTheShellExpects)
+{
+    ASSERT_EQ(Recorder::calls.size(), 1u);
+    const Call& add = Recorder::calls[0];
+    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.data.hWnd, icon_->Handle());
+    EXPECT_EQ(add.data.uID, static_cast<UINT>(reinterpret_cast<UINT_PTR>(icon_->Handle())));
+    EXPECT_EQ(add.data.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON));  // no tooltip yet
+    EXPECT_EQ(add.data.uCallbackMessage, 1025u);
+    EXPECT_NE(add.data.hIcon, nullptr);
+}
+
+TEST(NotifyIconRecordSize, DependsOnThePlatformVersion)
+{
+    auto saved = TrayPlatformMajorVersion;
+    TrayPlatformMajorVersion = [] { return DWORD{5}; };
+    EXPECT_EQ(NotifyIconRecordSize(), 952u);
+    TrayPlatformMajorVersion = [] { return DWORD{6}; };
+    EXPECT_EQ(NotifyIconRecordSize(), 976u);
+    TrayPlatformMajorVersion = [] { return DWORD{10}; };
+    EXPECT_EQ(NotifyIconRecordSize(), 976u);
+    TrayPlatformMajorVersion = saved;
+}
+
+TEST_F(TrayIconTest, SettingTheSameValueAgainSendsNothingButRefreshAlwaysSends)
+{
+    icon_->SetHint(L"Vantrel - Initializing...");
+    icon_->SetIconIndex(1);
+    size_t afterChanges = Recorder::calls.size();
+    EXPECT_EQ(afterChanges, 3u);
+    icon_->SetHint(L"Vantrel - Initializing...");
+    icon_->SetIconIndex(1);
+    EXPECT_EQ(Recorder::calls.size(), afterChanges);
+    icon_->Refresh();
+    icon_->Refresh();
+    EXPECT_EQ(Recorder::calls.size(), afterChanges + 2);
+    EXPECT_EQ(Recorder::calls.back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(std::wstring(Recorder::calls.back().data.szTip), L"Vantrel - Initializing...");
+}
+
+TEST_F(TrayIconTest, TooltipsAreCutAt127AndAnEmptyOneClearsTheTipFlag)
+{
+    std::wstring longText(200, L'x');
+    longText[126] = L'E';
+    icon_->SetHint(longText);
+    EXPECT_EQ(std::wstring(Recorder::calls.back().data.szTip), longText.substr(0, 127));
+    EXPECT_TRUE(Recorder::calls.back().data.uFlags & NIF_TIP);
+    EXPECT_EQ(icon_->GetHint(), longText);  // what was wanted is kept whole
+
+    icon_->SetHint(L"");
+    EXPECT_FALSE(Recorder::calls.back().data.uFlags & NIF_TIP);
+}
+
+TEST_F(TrayIconTest, ChangesWhileHiddenAreKeptAndTakenAlongWhenShownAgain)
+{
+    icon_->SetVisible(false);
+    EXPECT_EQ(Recorder::calls.back().message, static_cast<DWORD>(NIM_DELETE));
+    size_t calls = Recorder::calls.size();
+    icon_->SetHint(L"hidden");
+    icon_->SetIconIndex(2);
+    icon_->Refresh();
+    EXPECT_EQ(Recorder::calls.size(), calls);
+    icon_->SetVisible(true);
+    EXPECT_EQ(Recorder::calls.back().message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(std::wstring(Recorder::calls.back().data.szTip), L"hidden");
+}
+
+TEST_F(TrayIconTest, AFailedRemovalRaisesAndTheIconStays)
+{
+    Recorder::result = FALSE;
+    try {
+        icon_->SetVisible(false);
+        FAIL() << "no exception";
+    } catch (const Exception& error) {
+        EXPECT_EQ(error.Message(), L"Cannot remove shell notification icon");
+    }
+    EXPECT_TRUE(icon_->GetVisible());
+    // A failed add or change is ignored.
+    icon_->SetHint(L"still here");
+    Recorder::result = TRUE;
+}
+
+TEST_F(TrayIconTest, TheShellRestartingBringsTheIconBackAsItWas)
+{
+    icon_->SetHint(L"192.168.1.20");
+    icon_->SetIconIndex(2);
+    Recorder::calls.clear();
+    ::SendMessageW(icon_->Handle(), ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_EQ(Recorder::calls.size(), 1u);
+    EXPECT_EQ(Recorder::calls[0].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(std::wstring(Recorder::calls[0].data.szTip), L"192.168.1.20");
+    EXPECT_NE(Recorder::calls[0].data.hIcon, nullptr);
+}
+
+TEST_F(TrayIconTest, SessionEndRemovesTheIcon)
+{
+    EXPECT_EQ(::SendMessageW(icon_->Handle(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    Recorder::calls.clear();
+    ::SendMessageW(icon_->Handle(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(Recorder::calls.empty());
+    ::SendMessageW(icon_->Handle(), WM_ENDSESSION, TRUE, 0);
+    ASSERT_EQ(Recorder::calls.size(), 1u);
+    EXPECT_EQ(Recorder::calls[0].message, static_cast<DWORD>(NIM_DELETE));
+}
+
+TEST_F(TrayIconTest, ALeftClickRunsTheActionOnceAndOtherMouseMessagesNothing)
+{
+    int clicks = 0;
+    icon_->SetOnClick([&](TObject*) { ++clicks; });
+    auto callback = [&](UINT mouse) { ::SendMessageW(icon_->Handle(), WM_USER + 1, 0, mouse); };
+    callback(WM_LBUTTONUP);  // no press seen: nothing
+    EXPECT_EQ(clicks, 0);
+    // A double click arrives as down, up, double click, up: it acts as one click... and the
+    // second up without a new press does nothing.
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) callback(mouse);
+    EXPECT_EQ(clicks, 1);
+    for (UINT mouse : {WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_MBUTTONUP, WM_RBUTTONDBLCLK}) callback(mouse);
+    EXPECT_EQ(clicks, 1);
+}
+
+class Hammer : public TThread {
+public:
+    explicit Hammer(TTrayIcon& icon) : icon_(icon) {}
+
+protected:
+    void Execute() override
+    {
+        for (int i = 0; i < 400; ++i) {
+            icon_.SetIconIndex(i % 2);
+            icon_.Refresh();
+            icon_.SetHint(i % 2 ? L"Vantrel - Not Connected" : L"watcher");
+        }
+    }
+
+private:
+    TTrayIcon& icon_;
+};
+
+TEST_F(TrayIconTest, TwoThreadsOperatingTheIconNeverInterleave)
+{
+    Hammer hammer(*icon_);
+    hammer.Start();
+    for (int i = 0; i < 400; ++i) {
+        icon_->SetHint(L"192.168.1.20\nSegs In:" + std::to_wstring(i) + L"\nSegs Out:1");
+        icon_->SetIconIndex(2);
+        icon_->Refresh();
+    }
+    hammer.WaitFor();
+    EXPECT_FALSE(Recorder::overlapped.load());
+    // Every record handed to the shell is whole: its tip flag matches its text.
+    for (const Call& call : Recorder::calls) {
+        if (call.message != NIM_MODIFY) continue;
+        EXPECT_EQ((call.data.uFlags & NIF_TIP) != 0, call.data.szTip[0] != L'\0');
+    }
+}
+
+}  // namespace
+}  // namespace vantrel
