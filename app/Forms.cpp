@@ -310,10 +310,11 @@ INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPA
 INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     INT_PTR result = FALSE;
+    // The window's own handling comes first (a link label keeps its own colour), then the style.
+    if (OnMessage(message, wParam, lParam, result)) return result;
 #ifdef VANTREL_HAS_STYLE
     if (TStyleManager::HandleMessage(handle_, message, wParam, lParam, result)) return result;
 #endif
-    if (OnMessage(message, wParam, lParam, result)) return result;
     switch (message) {
     case WM_CLOSE:
         Close();
@@ -344,6 +345,24 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
     default:
         return FALSE;
     }
+}
+
+void TLabel::Create(TForm& form, const wchar_t* text, int left, int top)
+{
+    form_ = &form;
+    handle_ = form.AddLabel(text, left, top);
+}
+
+void TLabel::SetCaption(const std::wstring& text)
+{
+    if (form_) form_->SetLabelCaption(handle_, text);
+}
+
+std::wstring TLabel::GetCaption() const
+{
+    wchar_t text[256];
+    int length = handle_ ? ::GetWindowTextW(handle_, text, 256) : 0;
+    return std::wstring(text, length);
 }
 
 }  // namespace vantrel

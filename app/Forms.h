@@ -33,7 +33,24 @@ struct TFormDescription {
     int FontHeight = -11;  // 96-DPI pixels, as LOGFONT's lfHeight
 };
 
+class TForm;
+
+// A text label of a form that sizes itself to its caption.
+class TLabel {
+public:
+    void Create(TForm& form, const wchar_t* text, int left, int top);
+    void SetCaption(const std::wstring& text);
+    std::wstring GetCaption() const;
+    HWND Handle() const noexcept { return handle_; }
+
+private:
+    TForm* form_ = nullptr;
+    HWND handle_ = nullptr;
+};
+
 class TForm : public TObject {
+    friend class TLabel;
+
 public:
     explicit TForm(const TFormDescription& description);
     ~TForm() override;

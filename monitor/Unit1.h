@@ -1,0 +1,88 @@
+#pragma once
+// TForm1: the hidden monitor window. It owns the notification icon and its menu, the IP
+// watcher, the traffic sampler's timer and sample history, and the connection-state watcher.
+
+#include <windows.h>
+#include <iphlpapi.h>
+
+#include <atomic>
+#include <memory>
+
+#include "app/Forms.h"
+#include "app/Thread.h"
+#include "app/Timer.h"
+#include "monitor/TrafficSampler.h"
+#include "monitor/TrayIcon.h"
+
+namespace vantrel {
+
+class TIdIPWatch;
+class CTestConnectionThread;
+
+// The platform's TCP statistics call, bound by name at run time; tests replace the binding.
+using GetTcpStatisticsFunction = DWORD(WINAPI*)(MIB_TCPSTATS* statistics);
+
+class TForm1 : public TForm, private ISamplerHost {
+public:
+    TForm1();
+    ~TForm1() override;
+
+    // Components, as the window description lists them.
+    std::unique_ptr<TIdIPWatch> IdIPWatch1;
+    std::unique_ptr<TImageList> ImageList1;
+    std::unique_ptr<TPopupMenu> PopupMenu1;
+    std::unique_ptr<TTrayIcon> TrayIcon1;
+    std::unique_ptr<TTimer> Timer1;
+
+    // The sample history and its lock; the statistics window reads it under the lock.
+    std::unique_ptr<TSampleHistory> History;
+    std::unique_ptr<TCriticalSection> HistoryLock;
+
+    // Written by the connection-state watcher, read by the sampler.
+    std::atomic<bool> Online{false};
+
+    // Menu actions.
+    void About1Click(TObject* Sender);
+    void ShowStatistics1Click(TObject* Sender);
+    void Telnet1Click(TObject* Sender);
+    void Exit1Click(TObject* Sender);
+
+    void Timer1Timer(TObject* Sender);
+    // One check of the connection-state watcher (runs on its thread).
+    void CheckConnection();
+
+    // The statistics binding; tests may set the function before the first tick.
+    void BindStatistics();
+    GetTcpStatisticsFunction StatisticsFunction() const noexcept { return getTcpStatistics_; }
+    void SetStatisticsFunction(GetTcpStatisticsFunction function);
+    TTrafficSampler& Sampler() noexcept { return sampler_; }
+
+    // Stops the connection-state watcher and waits for it; safe to call more than once.
+    void StopConnectionWatcher();
+
+protected:
+    void FormCreate() override;
+    void FormDestroy() override;
+
+private:
+    // ISamplerHost
+    bool StatisticsWindowExists() override;
+    bool FetchStatistics(std::uint32_t& inSegs, std::uint32_t& outSegs) override;
+    void ReportStatisticsFailure() override;
+    std::string CurrentIP() override;
+    void SetTooltip(const std::string& text) override;
+    void SetTotals(const std::string& received, const std::string& sent) override;
+    bool IsOnline() override;
+    void ShowIcon(int index) override;
+    void AppendSample(std::int32_t sent, std::int32_t received) override;
+
+    HMODULE statisticsModule_ = nullptr;
+    GetTcpStatisticsFunction getTcpStatistics_ = nullptr;
+    TTrafficSampler sampler_;
+    std::unique_ptr<CTestConnectionThread> connectionThread_;
+    bool failureBoxOpen_ = false;
+};
+
+extern TForm1* Form1;
+
+}  // namespace vantrel

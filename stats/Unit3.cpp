@@ -1,0 +1,94 @@
+#include "stats/Unit3.h"
+
+#include "app/Thread.h"
+#include "app/VisualStyle.h"
+#include "monitor/Unit1.h"
+
+namespace vantrel {
+
+TForm3* Form3 = nullptr;
+
+namespace {
+
+const TFormDescription kForm3Description{L"Network Statistics", 537, 468};
+constexpr int kChartId = 200;
+
+}  // namespace
+
+TForm3::TForm3() : TForm(kForm3Description)
+{
+    // The OK button comes first in the tab order, so it has the focus when the window opens.
+    BitBtn1 = AddControl(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 224, 440, 75, 25, IDOK);
+    TStyleManager::SetButtonGlyph(BitBtn1, TButtonGlyph::OkTick);
+
+    Chart1 = std::make_unique<TChart>(Handle(), kChartId, RECT{8, 8, 8 + 521, 8 + 385});
+    Chart1->Title.SetText({L"Network Statistics"});
+    Chart1->LeftAxis.Title.SetCaption(L"Packets Per Second");
+    Chart1->BackWall.Brush.SetStyle(bsClear);
+    Chart1->SetAllowPanning(pmNone);
+    Chart1->Zoom.SetAnimated(true);
+
+    auto written = std::make_unique<TLineSeries>();
+    written->SetTitle(L"PacketsWritten");
+    written->SetSeriesColor(RGB(255, 0, 0));
+    written->XValues.SetDateTime(true);
+    Series1 = Chart1->AddSeries(std::move(written));
+    auto read = std::make_unique<TLineSeries>();
+    read->SetTitle(L"PacketsRead");
+    read->SetSeriesColor(RGB(255, 0, 255));
+    read->XValues.SetDateTime(false);
+    Series2 = Chart1->AddSeries(std::move(read));
+
+    Label1.Create(*this, L"Use a drag operation from top left to bottom right to zoom in.", 128, 400);
+    Label2.Create(*this, L"Use a drag operation from bottom right to top left to zoom out.", 128, 416);
+    InLabel.Create(*this, L"InLabel", 336, 447);
+    OutLabel.Create(*this, L"OutLabel", 448, 447);
+
+    Timer1 = std::make_unique<TTimer>();
+    Timer1->SetInterval(1000);
+    Timer1->SetOnTimer([this](TObject* sender) { Timer1Timer(sender); });
+}
+
+TForm3::~TForm3()
+{
+    Timer1.reset();
+    Chart1.reset();
+}
+
+void TForm3::RebuildChart(bool undoZoom)
+{
+    if (!Form1 || !Form1->HistoryLock) return;  // the history does not exist (yet, or any more)
+    TCriticalSection::Guard guard(*Form1->HistoryLock);
+    const TSampleHistory* history = Form1->History.get();
+    if (!history) return;
+    std::size_t n = history->Count();
+    Series1->Clear();
+    Series2->Clear();
+    if (undoZoom) Chart1->UndoZoom();
+    // A sample counts the segments of one 500 ms tick; the axis speaks of packets per
+    // second, so each count is plotted as the rate it stands for.
+    for (std::size_t i = 0; i < n; ++i) {
+        const NETSTAT_REC& record = (*history)[i];
+        Series1->AddXY(record.TimeStamp, 2.0 * record.SentSegments);
+        Series2->AddXY(record.TimeStamp, 2.0 * record.ReceivedSegments);
+    }
+}
+
+void TForm3::Timer1Timer(TObject*)
+{
+    RebuildChart(false);
+}
+
+void TForm3::FormShow()
+{
+    RebuildChart(true);
+}
+
+void TForm3::OnCommand(int id, int, HWND)
+{
+    // Enter and the OK button close the window; there is no cancel button, so Escape does
+    // nothing (the close box still closes).
+    if (id == IDOK) SetModalResult(mrOk);
+}
+
+}  // namespace vantrel
