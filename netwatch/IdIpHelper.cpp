@@ -1,0 +1,90 @@
+#include "netwatch/IdIpHelper.h"
+
+#include <type_traits>
+
+#include "app/SystemModule.h"
+
+namespace vantrel::iphlp {
+
+namespace {
+
+HMODULE ipHelperModule = nullptr;  // released by the clean-up at process exit
+
+DWORD WINAPI NoGetIpAddrTable(PMIB_IPADDRTABLE, PULONG size, WINBOOL)
+{
+    if (size) *size = 0;
+    return ERROR_NOT_SUPPORTED;
+}
+
+DWORD WINAPI NoGetUniDirectionalAdapterInfo(PIP_UNIDIRECTIONAL_ADAPTER_ADDRESS, PULONG size)
+{
+    if (size) *size = 0;
+    return ERROR_NOT_SUPPORTED;
+}
+
+ULONG WINAPI NoGetAdaptersInfo(PIP_ADAPTER_INFO, PULONG size)
+{
+    if (size) *size = 0;
+    return ERROR_NOT_SUPPORTED;
+}
+
+ULONG WINAPI NoGetAdaptersAddresses(ULONG, ULONG, PVOID, PIP_ADAPTER_ADDRESSES, PULONG size)
+{
+    if (size) *size = 0;
+    return ERROR_NOT_SUPPORTED;
+}
+
+NETIO_STATUS WINAPI NoConvertLengthToIpv4Mask(ULONG maskLength, PULONG mask)
+{
+    if (mask) *mask = 0xFFFFFFFFu;
+    return maskLength <= 32 ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;
+}
+
+template <auto& Entry, const char* Name, auto Substitute, typename Function = std::remove_reference_t<decltype(Entry)>>
+struct Binder;
+
+template <auto& Entry, const char* Name, auto Substitute, typename Result, typename... Args>
+struct Binder<Entry, Name, Substitute, Result(WINAPI*)(Args...)> {
+    static Result WINAPI Call(Args... args)
+    {
+        using Function = Result(WINAPI*)(Args...);
+        FARPROC found = ipHelperModule ? ::GetProcAddress(ipHelperModule, Name) : nullptr;
+        Entry = found ? reinterpret_cast<Function>(reinterpret_cast<void*>(found)) : static_cast<Function>(Substitute);
+        return Entry(args...);
+    }
+};
+
+#define VANTREL_IPHLP_FUNCTIONS(X)                                                                   \
+    X(GetAdaptersAddresses, NoGetAdaptersAddresses) X(GetAdaptersInfo, NoGetAdaptersInfo)              \
+    X(GetUniDirectionalAdapterInfo, NoGetUniDirectionalAdapterInfo) X(GetIpAddrTable, NoGetIpAddrTable) \
+    X(ConvertLengthToIpv4Mask, NoConvertLengthToIpv4Mask)
+
+#define VANTREL_IPHLP_NAME(name, substitute) constexpr char name##Name[] = #name;
+VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_NAME)
+
+}  // namespace
+
+#define VANTREL_IPHLP_BINDER(name, substitute) &Binder<name, name##Name, &substitute>::Call
+#define VANTREL_IPHLP_ENTRY(name, substitute) decltype(&::name) name = VANTREL_IPHLP_BINDER(name, substitute);
+VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_ENTRY)
+
+void StartIpHelper() noexcept
+{
+    if (!ipHelperModule) ipHelperModule = LoadSystemLibrary(L"iphlpapi.dll");
+}
+
+void FinalizeIpHelper() noexcept
+{
+    if (ipHelperModule) ::FreeLibrary(ipHelperModule);
+    ipHelperModule = nullptr;
+#define VANTREL_IPHLP_RESET(name, substitute) name = VANTREL_IPHLP_BINDER(name, substitute);
+    VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_RESET)
+#undef VANTREL_IPHLP_RESET
+}
+
+HMODULE IpHelperModule() noexcept
+{
+    return ipHelperModule;
+}
+
+}  // namespace vantrel::iphlp

@@ -1,0 +1,34 @@
+#pragma once
+// The IP-information functions of iphlpapi.dll, bound by name at run time.
+//
+// Each entry starts at a binder. At the first call the binder stores in the entry either the
+// platform's function or, when the module or the function is missing, a substitute, and
+// forwards the call. The substitutes answer like a platform that does not support the call:
+// size 0 and ERROR_NOT_SUPPORTED (50); ConvertLengthToIpv4Mask gives the all-ones mask with 50,
+// or ERROR_INVALID_PARAMETER (87) above 32 bits. So a machine without the module simply has no
+// addresses.
+//
+// The entries are the seam for tests (see netwatch/EntryOverride.h).
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <iphlpapi.h>
+
+#include "netwatch/EntryOverride.h"
+
+namespace vantrel::iphlp {
+
+extern decltype(&::GetAdaptersAddresses) GetAdaptersAddresses;
+extern decltype(&::GetAdaptersInfo) GetAdaptersInfo;
+extern decltype(&::GetUniDirectionalAdapterInfo) GetUniDirectionalAdapterInfo;
+extern decltype(&::GetIpAddrTable) GetIpAddrTable;
+extern decltype(&::ConvertLengthToIpv4Mask) ConvertLengthToIpv4Mask;
+
+// Loads iphlpapi.dll from the system directory when not loaded yet; a failure is no error.
+void StartIpHelper() noexcept;
+// The clean-up at process exit: releases the module and puts every entry back to its binder.
+void FinalizeIpHelper() noexcept;
+HMODULE IpHelperModule() noexcept;
+
+}  // namespace vantrel::iphlp
