@@ -390,6 +390,7 @@ void TChart::Draw(HDC dc, const RECT& bounds) const
         const int z1 = std::max(z0 + 1, Round((i + 1) * slice));
         const COLORREF top = series.GetSeriesColor();
         const COLORREF under = Darker(top, 60);
+        const COLORREF edge = Darker(top, 45);
         const auto& points = series.points_;
         for (std::size_t k = 1; k < points.size(); ++k) {
             double x0 = layout.bottomMap.PixelOf(points[k - 1].X), y0 = layout.leftMap.PixelOf(points[k - 1].Y);
@@ -401,6 +402,9 @@ void TChart::Draw(HDC dc, const RECT& bounds) const
             // depth recedes, its darker underside otherwise.
             const COLORREF face = (q.x - p.x) + (q.y - p.y) > 0 ? top : under;
             FilledPolygon(dc, band, 4, face, face);
+            // Darker front and back edges keep the band readable where it folds over itself.
+            Line(dc, band[0].x, band[0].y, band[1].x, band[1].y, edge);
+            Line(dc, band[3].x, band[3].y, band[2].x, band[2].y, edge);
         }
     }
 
@@ -609,6 +613,7 @@ void TChart::UndoZoom()
 
 void TChart::Invalidate() noexcept
 {
+    stale_ = true;
     if (window_) ::InvalidateRect(window_, nullptr, FALSE);
 }
 
@@ -668,21 +673,22 @@ void TChart::RenderBackBuffer()
 {
     if (!backBitmap_) RebuildBackBuffer();
     if (!backBitmap_) return;
-    const RECT bounds{0, 0, backSize_.cx, backSize_.cy};
-    Draw(backDC_.get(), bounds);
-    // A drag in progress keeps its rubber band on top of whatever was repainted, so that the
-    // next move can still erase it.
-    if (drag_.GetActive() && bandVisible_) DrawBand(backDC_.get());
+    Draw(backDC_.get(), RECT{0, 0, backSize_.cx, backSize_.cy});
+    stale_ = false;
 }
 
 void TChart::OnPaint()
 {
     PaintScope paint(window_);
-    RenderBackBuffer();
+    // Uncovering the window needs no new drawing, only the picture we already have.
+    if (stale_ || !backBitmap_) RenderBackBuffer();
     if (!backBitmap_) return;
     const RECT& area = paint.paintRect();
     ::BitBlt(paint.dc(), area.left, area.top, area.right - area.left, area.bottom - area.top, backDC_.get(),
              area.left, area.top, SRCCOPY);
+    // A drag in progress puts its rubber band back on top, clipped to what was repainted: the
+    // rest of the screen still shows it, so the next move can erase it everywhere.
+    if (drag_.GetActive() && bandVisible_) DrawBand(paint.dc());
 }
 
 void TChart::PaintNow()

@@ -215,7 +215,7 @@ private:
     void RebuildBackBuffer();
     // Paints the chart (and the rubber band during a drag) straight to the window, now.
     void PaintNow();
-    void RenderBackBuffer();
+    void RenderBackBuffer();  // the chart alone; the rubber band goes on the screen only
     void ZoomInTo(const RECT& band);
 
     TLayout ComputeLayout(HDC dc, const RECT& bounds) const;
@@ -237,6 +237,7 @@ private:
     UniqueBitmap backBitmap_;
     HGDIOBJ backDefaultBitmap_ = nullptr;
     SIZE backSize_{};
+    bool stale_ = true;  // the back buffer no longer shows the chart's state
 };
 
 // The user's regional settings as the chart's labels need them.

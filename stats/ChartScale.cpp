@@ -123,17 +123,33 @@ TZoomDrag::TOutcome TZoomDrag::Release(int x, int y) noexcept
     return x1_ > x0_ ? TOutcome::ZoomIn : TOutcome::UndoZoom;
 }
 
+namespace {
+
+// factor x 10^exponent as the nearest double: a division by an exact power of ten for
+// negative exponents, so that 5e-10 comes out as the literal 5e-10 and not one bit off it.
+double Scaled(double factor, int exponent) noexcept
+{
+    double power = 1;
+    for (int i = 0; i < (exponent < 0 ? -exponent : exponent); ++i) power *= 10;
+    return exponent < 0 ? factor / power : factor * power;
+}
+
+}  // namespace
+
 double NextOneTwoFive(double value) noexcept
 {
     // A relative tolerance so that a value that already is 5e-6 (up to rounding) moves on to
     // 1e-5 instead of returning itself.
+    if (!(value > 0) || !std::isfinite(value)) return 1;  // nothing sensible to step through
     const double above = value * (1 + 1e-9);
-    double decade = std::pow(10.0, std::floor(std::log10(above)));
+    // One decade low, in case log10 rounds up at an exact power of ten.
+    int exponent = static_cast<int>(std::floor(std::log10(above))) - 1;
     for (;;) {
         for (double factor : {1.0, 2.0, 5.0}) {
-            if (factor * decade > above) return factor * decade;
+            const double candidate = Scaled(factor, exponent);
+            if (candidate > above) return candidate;
         }
-        decade *= 10;
+        ++exponent;
     }
 }
 
