@@ -7,3 +7,13 @@ target_include_directories(vantrel_style_pure PUBLIC ${PROJECT_SOURCE_DIR})
 vantrel_test(style_data_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/StyleDataTest.cpp LIBS vantrel_style_pure)
 target_compile_definitions(style_data_tests PRIVATE
   VANTREL_STYLE_FILE="${PROJECT_SOURCE_DIR}/resources/IcebergClassico.vsf")
+
+if(VANTREL_WINDOWS)
+  add_library(vantrel_style STATIC ${CMAKE_CURRENT_LIST_DIR}/VisualStyle.cpp)
+  target_link_libraries(vantrel_style PUBLIC vantrel_style_pure comctl32 gdi32 user32)
+
+  vantrel_test(visual_style_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/VisualStyleTest.cpp
+               LIBS vantrel_style vantrel_resources TIMEOUT 120)
+  target_compile_definitions(visual_style_tests PRIVATE
+    VANTREL_ARTIFACTS_DIR=L"${CMAKE_BINARY_DIR}/artifacts")
+endif()
