@@ -144,7 +144,7 @@ e2e__cleanup() {
     kill "$E2E_XVFB_PID" 2>/dev/null || true
     wait "$E2E_XVFB_PID" 2>/dev/null || true
   fi
-  [ -n "$E2E_PREFIX" ] && rm -rf "$E2E_PREFIX"
+  [ -n "$E2E_PREFIX" ] && rm -rf "$E2E_PREFIX" "$E2E_PREFIX.xvfb"
   [ -n "$E2E_TMP" ] && rm -rf "$E2E_TMP"
   exit "$status"
 }
@@ -209,17 +209,39 @@ e2e__use_prefix() {
   if [ -n "$E2E_PREFIX" ] && [ -d "$E2E_PREFIX" ]; then
     WINEPREFIX=$E2E_PREFIX wineserver -k >/dev/null 2>&1 || true
     WINEPREFIX=$E2E_PREFIX timeout 10 wineserver -w >/dev/null 2>&1 || true
-    rm -rf "$E2E_PREFIX"
+    rm -rf "$E2E_PREFIX" "$E2E_PREFIX.xvfb"
   fi
   e2e__template_prefix "$version"
   template=$E2E__TEMPLATE
-  # Beside the template, so that hard links work even when /tmp is another file system.
+  # Beside the template, so that hard links work even when /tmp is another file system. The
+  # name carries this script's process id for e2e__reap_stale_runs.
   mkdir -p "$VANTREL_WINEPREFIX-e2e-runs"
-  E2E_PREFIX=$(mktemp -d "$VANTREL_WINEPREFIX-e2e-runs/$E2E_NAME.XXXXXX")
+  E2E_PREFIX=$(mktemp -d "$VANTREL_WINEPREFIX-e2e-runs/$E2E_NAME.$$.XXXXXX")
   rmdir "$E2E_PREFIX"
+  echo "$E2E_XVFB_PID" >"$E2E_PREFIX.xvfb"
   e2e__copy_prefix "$template" "$E2E_PREFIX" || e2e_fail "could not copy the Wine prefix $template"
+  e2e_log "Wine prefix $E2E_PREFIX (copy of $template)"
   export WINEPREFIX=$E2E_PREFIX
   E2E_VERSION=$version
+}
+
+# A script killed outright (a CTest time-out sends SIGKILL) cannot run its trap and leaves its
+# prefix copy, its wineserver and its Xvfb behind. The next script clears up after it.
+e2e__reap_stale_runs() {
+  local run owner xvfb
+  for run in "$VANTREL_WINEPREFIX"-e2e-runs/*.*.*; do
+    [ -d "$run" ] || continue
+    owner=${run%.*}
+    owner=${owner##*.}
+    [[ $owner =~ ^[0-9]+$ ]] || continue
+    kill -0 "$owner" 2>/dev/null && continue
+    WINEPREFIX=$run wineserver -k >/dev/null 2>&1 || true
+    xvfb=$(cat "$run.xvfb" 2>/dev/null || true)
+    if [ -n "$xvfb" ] && [ "$(cat "/proc/$xvfb/comm" 2>/dev/null)" = Xvfb ]; then
+      kill "$xvfb" 2>/dev/null || true
+    fi
+    rm -rf "$run" "$run.xvfb"
+  done
 }
 
 # e2e_setup <name>: fresh artefact directory, a private Xvfb, a private Wine prefix (Wine's
@@ -239,10 +261,10 @@ e2e_setup() {
 
   export WINEDEBUG="${WINEDEBUG:--all}"
   export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+  e2e__reap_stale_runs
   e2e__start_xvfb
   e2e_log "display $E2E_DISPLAY, artefacts in $E2E_DIR"
   e2e__use_prefix default
-  e2e_log "Wine prefix $E2E_PREFIX"
 }
 
 # e2e_wine_version <winxp|win7|win10|default>: switches to a fresh prefix with that Windows
