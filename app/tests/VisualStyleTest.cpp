@@ -104,6 +104,46 @@ TEST_F(StyleTest, UnknownStyleShowsTheErrorDialogAndKeepsTheStandardLook)
     EXPECT_TRUE(TStyleManager::IsStyled());
 }
 
+void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixels, int width, int height)
+{
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file) return;
+    const DWORD imageSize = static_cast<DWORD>(pixels.size() * 4);
+    BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize), 0, 0,
+                            sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    BITMAPINFOHEADER info{sizeof info, width, height, 1, 32, BI_RGB, imageSize, 3780, 3780, 0, 0};
+    std::fwrite(&header, sizeof header, 1, file);
+    std::fwrite(&info, sizeof info, 1, file);
+    for (int y = height - 1; y >= 0; --y) std::fwrite(&pixels[static_cast<std::size_t>(y) * width], 4, width, file);
+    std::fclose(file);
+}
+
+// What the screen shows inside `window`, as top-down 0xFFRRGGBB pixels.
+std::vector<std::uint32_t> CaptureScreen(const RECT& window)
+{
+    const int width = window.right - window.left, height = window.bottom - window.top;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    WindowDC screen(nullptr);
+    UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
+    UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    {
+        const SelectObjectRestorer select(memory.get(), bitmap.get());
+        ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), window.left, window.top, SRCCOPY);
+    }
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    EXPECT_EQ(::GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(), &info, DIB_RGB_COLORS), height);
+    for (auto& p : pixels) p |= 0xFF000000;
+    return pixels;
+}
+
+void SaveScreenshot(const wchar_t* name, const RECT& window)
+{
+    ::CreateDirectoryW(VANTREL_ARTIFACTS_DIR, nullptr);
+    SaveBitmap(std::wstring(VANTREL_ARTIFACTS_DIR) + L"/" + name, CaptureScreen(window), window.right - window.left,
+               window.bottom - window.top);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The real dialogs, driven from a second thread as a person would: find the window by its
 // caption, read its texts, press "&Close".
@@ -135,7 +175,7 @@ BOOL CALLBACK FindErrorWindow(HWND window, LPARAM parameter)
     return TRUE;
 }
 
-TSeenDialog WatchAndClose(DWORD uiThread)
+TSeenDialog WatchAndClose(DWORD uiThread, const wchar_t* screenshot)
 {
     TSeenDialog seen;
     TDialogSearch search;
@@ -147,6 +187,9 @@ TSeenDialog WatchAndClose(DWORD uiThread)
     if (!search.dialog) return seen;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let it finish building
     seen.found = true;
+    RECT window{};
+    ::GetWindowRect(search.dialog, &window);
+    SaveScreenshot(screenshot, window);
     HWND close = nullptr;
     for (HWND child = ::GetWindow(search.dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         const std::wstring text = TextOf(child);
@@ -178,7 +221,7 @@ TEST(StyleNotFoundDialog, TaskDialogShowsTheTextsAndClosesWithItsButton)
     // The test program carries the manifest, so common controls 6 and its task dialog are there.
     ASSERT_NE(TStyleManager::TaskDialogEntry(), nullptr);
     TSeenDialog seen;
-    std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui); });
+    std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui, L"style-not-found-task-dialog.bmp"); });
     TStyleManager::ShowStyleNotFound(L"Nordic Night");
     watcher.join();
     ASSERT_TRUE(seen.found);
@@ -192,7 +235,7 @@ TEST(StyleNotFoundDialog, PlainDialogWithoutTaskDialogShowsTheSame)
     const TTaskDialogIndirect saved = entry;
     entry = nullptr;
     TSeenDialog seen;
-    std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui); });
+    std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui, L"style-not-found-plain-dialog.bmp"); });
     TStyleManager::ShowStyleNotFound(L"Nordic Night");
     watcher.join();
     entry = saved;
@@ -481,20 +524,6 @@ TEST_F(StyleTest, OwnerDrawnButtonsKeepTheDefaultButtonBehaviour)
     EXPECT_EQ(commands[0], IDCANCEL);
 }
 
-void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixels, int width, int height)
-{
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return;
-    const DWORD imageSize = static_cast<DWORD>(pixels.size() * 4);
-    BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize), 0, 0,
-                            sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    BITMAPINFOHEADER info{sizeof info, width, height, 1, 32, BI_RGB, imageSize, 3780, 3780, 0, 0};
-    std::fwrite(&header, sizeof header, 1, file);
-    std::fwrite(&info, sizeof info, 1, file);
-    for (int y = height - 1; y >= 0; --y) std::fwrite(&pixels[static_cast<std::size_t>(y) * width], 4, width, file);
-    std::fclose(file);
-}
-
 TEST_F(StyleTest, StyledFormOnScreen)
 {
     UseStyle();
@@ -514,23 +543,9 @@ TEST_F(StyleTest, StyledFormOnScreen)
 
     RECT window{};
     ::GetWindowRect(form.Handle(), &window);
-    const int width = window.right - window.left, height = window.bottom - window.top;
-    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    {
-        WindowDC screen(nullptr);
-        UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
-        UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
-        {
-            const SelectObjectRestorer select(memory.get(), bitmap.get());
-            ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), window.left, window.top, SRCCOPY);
-        }
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        ASSERT_EQ(::GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(), &info, DIB_RGB_COLORS), height);
-    }
-    for (auto& p : pixels) p |= 0xFF000000;
-    ::CreateDirectoryW(VANTREL_ARTIFACTS_DIR, nullptr);
-    SaveBitmap(std::wstring(VANTREL_ARTIFACTS_DIR) + L"/styled-form.bmp", pixels, width, height);
+    const int width = window.right - window.left;
+    const std::vector<std::uint32_t> pixels = CaptureScreen(window);
+    SaveScreenshot(L"styled-form.bmp", window);
 
     const auto at = [&](HWND control, int x, int y) {
         POINT point{x, y};
