@@ -395,6 +395,7 @@ void TChart::Draw(HDC dc, const RECT& bounds) const
         for (std::size_t k = 1; k < points.size(); ++k) {
             double x0 = layout.bottomMap.PixelOf(points[k - 1].X), y0 = layout.leftMap.PixelOf(points[k - 1].Y);
             double x1 = layout.bottomMap.PixelOf(points[k].X), y1 = layout.leftMap.PixelOf(points[k].Y);
+            if (!std::isfinite(x0 + y0 + x1 + y1)) continue;  // a NaN or infinite value has no place
             if (!ClipSegment(x0, y0, x1, y1, L, T, R, B)) continue;
             const POINT p{Round(x0), Round(y0)}, q{Round(x1), Round(y1)};
             const POINT band[4] = {{p.x + z0, p.y - z0}, {q.x + z0, q.y - z0}, {q.x + z1, q.y - z1}, {p.x + z1, p.y - z1}};
@@ -564,7 +565,6 @@ TChart::TChart(HWND parent, int id, const RECT& rect96)
       BackWall(this, kBackWallColor),
       LeftWall(this, kLeftWallColor),
       BottomWall(this, kFloorColor),
-      Zoom(this),
       locale_(UserLocaleFormat())
 {
     static const ATOM windowClass = [] {
@@ -614,7 +614,12 @@ void TChart::UndoZoom()
 void TChart::Invalidate() noexcept
 {
     stale_ = true;
-    if (window_) ::InvalidateRect(window_, nullptr, FALSE);
+    // A rebuild adds 120 points, each asking for a repaint; one request to the window manager
+    // is enough until the paint comes.
+    if (window_ && !paintRequested_) {
+        ::InvalidateRect(window_, nullptr, FALSE);
+        paintRequested_ = true;
+    }
 }
 
 void TChart::SetLocale(TLocaleFormat locale)
@@ -680,6 +685,7 @@ void TChart::RenderBackBuffer()
 void TChart::OnPaint()
 {
     PaintScope paint(window_);
+    paintRequested_ = false;
     // Uncovering the window needs no new drawing, only the picture we already have.
     if (stale_ || !backBitmap_) RenderBackBuffer();
     if (!backBitmap_) return;

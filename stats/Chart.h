@@ -81,14 +81,13 @@ public:
     const COLORREF Color;
 };
 
+// Only read when a zoom starts, so changing it needs no repaint.
 class TChartZoom {
 public:
-    explicit TChartZoom(TChart* chart) : chart_(chart) {}
     bool GetAnimated() const noexcept { return animated_; }
     void SetAnimated(bool animated) noexcept { animated_ = animated; }
 
 private:
-    [[maybe_unused]] TChart* chart_;
     bool animated_ = false;
 };
 
@@ -237,7 +236,8 @@ private:
     UniqueBitmap backBitmap_;
     HGDIOBJ backDefaultBitmap_ = nullptr;
     SIZE backSize_{};
-    bool stale_ = true;  // the back buffer no longer shows the chart's state
+    bool stale_ = true;             // the back buffer no longer shows the chart's state
+    bool paintRequested_ = false;   // invalidated, and no WM_PAINT since
 };
 
 // The user's regional settings as the chart's labels need them.

@@ -3,6 +3,7 @@
 // pixel maps to a value, and the drag that zooms in or undoes the zoom. The control feeds mouse
 // positions and its plot geometry in and paints what comes out.
 
+#include <cmath>
 #include <functional>
 
 namespace vantrel {
@@ -22,6 +23,7 @@ struct TDataExtent {
 
     void Include(double value) noexcept
     {
+        if (!std::isfinite(value)) return;  // a point that cannot be placed does not stretch the axis
         if (Empty) {
             Minimum = Maximum = value;
             Empty = false;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "stats/tests/ChartTestSupport.h"
@@ -152,19 +153,28 @@ TEST_F(ChartPicture, RubberBandShowsSilverAndVanishesWhenDrawnTwice)
 
 TEST_F(ChartPicture, RebuildAndPaintAreCheap)
 {
-    // Two series of 60 points rebuilt and painted a hundred times.
-    LARGE_INTEGER frequency, start, end;
+    // Refilling reuses the series' storage instead of allocating it again.
+    test::FillSampleHistory(*chart);
+    const TChartPoint* storage = &chart->Series(1)->Point(0);
+    test::FillSampleHistory(*chart);
+    EXPECT_EQ(&chart->Series(1)->Point(0), storage);
+
+    // Two series of 60 points rebuilt and painted, the best of 50 rounds: the other builds
+    // and tests sharing the machine only ever make a round slower.
+    LARGE_INTEGER frequency;
     ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&start);
-    for (int i = 0; i < 100; ++i) {
+    double bestMs = 1e9;
+    for (int round = 0; round < 50; ++round) {
+        LARGE_INTEGER start, end;
+        ::QueryPerformanceCounter(&start);
         test::FillSampleHistory(*chart);
         chart->Draw(bitmap.DC(), bitmap.Bounds());
+        ::GdiFlush();
+        ::QueryPerformanceCounter(&end);
+        bestMs = std::min(bestMs, (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart);
     }
-    ::GdiFlush();
-    ::QueryPerformanceCounter(&end);
-    const double perPaintMs = (end.QuadPart - start.QuadPart) * 1000.0 / frequency.QuadPart / 100;
-    RecordProperty("milliseconds_per_rebuild_and_paint", std::to_string(perPaintMs));
-    EXPECT_LT(perPaintMs, 5.0);
+    RecordProperty("best_milliseconds_per_rebuild_and_paint", std::to_string(bestMs));
+    EXPECT_LT(bestMs, 5.0);
 }
 
 }  // namespace

@@ -17,6 +17,12 @@ TEST(ChartScreenshot, UnzoomedAndZoomed)
 {
     test::THostWindow host(537, 468, true);
     auto chart = test::MakeStatisticsChart(host.Handle());
+
+    // Before the first sample: empty axes, the title and the legend.
+    test::TBitmap empty(521, 385);
+    chart->Draw(empty.DC(), empty.Bounds());
+    ASSERT_TRUE(empty.SaveBmp(test::ArtifactPath(L"chart-empty.bmp")));
+
     test::FillSampleHistory(*chart);
     ::RedrawWindow(host.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     test::PumpMessages();
