@@ -149,43 +149,35 @@ e2e__cleanup() {
   exit "$status"
 }
 
-# A prepared prefix per Windows version setting, made once from the project's shared prefix and
-# then copied for each run with hard links: about 800 files, done in a few hundredths of a second
-# instead of copying 700 MB. Only the program files are shared; the registry and the other text
-# files that Wine rewrites get their own copies, so no run can change the template.
-# Sets E2E__TEMPLATE (not printed: e2e_fail must be able to end the script from here).
+# One prepared prefix, made once from the project's shared prefix (Wine's default version
+# setting, Managed=N), then copied for each run with hard links: about 800 files, done in a few
+# hundredths of a second instead of copying 700 MB. Only the program files are shared; the
+# registry and the other text files that Wine rewrites get their own copies, so no run can change
+# the template. Sets E2E__TEMPLATE (not printed: e2e_fail must be able to end the script here).
 e2e__template_prefix() {
-  local version=$1
-  local template="$VANTREL_WINEPREFIX-e2e-$version"
+  local template="$VANTREL_WINEPREFIX-e2e"
   E2E__TEMPLATE=$template
   local stamp
-  stamp="$(wine --version 2>/dev/null) $version"
-  if [ "$(cat "$template/.vantrel-e2e-ready" 2>/dev/null)" != "$stamp" ]; then
+  stamp=$(wine --version 2>/dev/null)
+  [ "$(cat "$template/.vantrel-e2e-ready" 2>/dev/null)" = "$stamp" ] && return 0
+  (
+    flock 9
+    [ "$(cat "$template/.vantrel-e2e-ready" 2>/dev/null)" = "$stamp" ] && exit 0
+    e2e_log "preparing the end-to-end Wine prefix $template (once)"
+    vantrel_wine_env
+    rm -rf "$template" "$template.new"
+    cp -a "$VANTREL_WINEPREFIX" "$template.new" || exit 1
+    rm -f "$template.new/.vantrel-ready"
     (
-      flock 9
-      if [ "$(cat "$template/.vantrel-e2e-ready" 2>/dev/null)" != "$stamp" ]; then
-        e2e_log "preparing the Wine prefix for version setting '$version' (once)" >&2
-        vantrel_wine_env
-        rm -rf "$template" "$template.new"
-        cp -a "$VANTREL_WINEPREFIX" "$template.new" || exit 1
-        rm -f "$template.new/.vantrel-ready"
-        (
-          export WINEPREFIX="$template.new"
-          if [ "$version" = default ]; then
-            wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
-          else
-            # winecfg -v refuses winxp in a 64-bit prefix; the registry value is what Wine reads.
-            wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 || exit 1
-          fi
-          # Without a window manager, Wine draws the frames and moves the focus itself.
-          wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-          wineserver -w
-        ) || exit 1
-        mv "$template.new" "$template" || exit 1
-        echo "$stamp" >"$template/.vantrel-e2e-ready"
-      fi
-    ) 9>"$template.lock" || e2e_fail "could not prepare the Wine prefix $template"
-  fi
+      export WINEPREFIX="$template.new"
+      wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
+      # Without a window manager, Wine draws the frames and moves the focus itself.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || exit 1
+      wineserver -w
+    ) || exit 1
+    mv "$template.new" "$template" || exit 1
+    echo "$stamp" >"$template/.vantrel-e2e-ready"
+  ) 9>"$template.lock" || e2e_fail "could not prepare the Wine prefix $template"
 }
 
 e2e__copy_prefix() {
@@ -204,25 +196,18 @@ e2e__copy_prefix() {
     ! -iname '*.ttf' ! -iname '*.com' -print0)
 }
 
-e2e__use_prefix() {
-  local version=$1 template
-  if [ -n "$E2E_PREFIX" ] && [ -d "$E2E_PREFIX" ]; then
-    WINEPREFIX=$E2E_PREFIX wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX=$E2E_PREFIX timeout 10 wineserver -w >/dev/null 2>&1 || true
-    rm -rf "$E2E_PREFIX" "$E2E_PREFIX.xvfb"
-  fi
-  e2e__template_prefix "$version"
-  template=$E2E__TEMPLATE
+e2e__make_prefix() {
+  e2e__template_prefix
   # Beside the template, so that hard links work even when /tmp is another file system. The
   # name carries this script's process id for e2e__reap_stale_runs.
   mkdir -p "$VANTREL_WINEPREFIX-e2e-runs"
   E2E_PREFIX=$(mktemp -d "$VANTREL_WINEPREFIX-e2e-runs/$E2E_NAME.$$.XXXXXX")
   rmdir "$E2E_PREFIX"
   echo "$E2E_XVFB_PID" >"$E2E_PREFIX.xvfb"
-  e2e__copy_prefix "$template" "$E2E_PREFIX" || e2e_fail "could not copy the Wine prefix $template"
-  e2e_log "Wine prefix $E2E_PREFIX (copy of $template)"
+  e2e__copy_prefix "$E2E__TEMPLATE" "$E2E_PREFIX" ||
+    e2e_fail "could not copy the Wine prefix $E2E__TEMPLATE"
   export WINEPREFIX=$E2E_PREFIX
-  E2E_VERSION=$version
+  e2e_log "Wine prefix $E2E_PREFIX"
 }
 
 # A script killed outright (a CTest time-out sends SIGKILL) cannot run its trap and leaves its
@@ -264,12 +249,12 @@ e2e_setup() {
   e2e__reap_stale_runs
   e2e__start_xvfb
   e2e_log "display $E2E_DISPLAY, artefacts in $E2E_DIR"
-  e2e__use_prefix default
+  e2e__make_prefix
 }
 
-# e2e_wine_version <winxp|win7|win10|default>: switches to a fresh prefix with that Windows
-# version setting and proves that it took effect by asking Windows for its version. Call it
-# before starting programs: the processes of the previous prefix are stopped.
+# e2e_wine_version <winxp|win7|win10|default>: sets Wine's Windows version for the programs
+# started after it and proves that it took effect by asking Windows for its version. Running
+# programs keep the version they started with, so call it before e2e_start.
 e2e_wine_version() {
   local version=$1 expected reported
   case $version in
@@ -278,7 +263,15 @@ e2e_wine_version() {
     win10) expected='10.0.' ;;
     *) e2e_fail "unknown Windows version setting '$version'" ;;
   esac
-  e2e__use_prefix "$version"
+  [ ${#E2E_PIDS[@]} -eq 0 ] || e2e_fail "e2e_wine_version must come before the first e2e_start"
+  if [ "$version" = default ]; then
+    wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
+  else
+    # winecfg -v refuses winxp in a 64-bit prefix; the registry value is what Wine reads.
+    wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
+      e2e_fail "could not set the Windows version setting $version"
+  fi
+  E2E_VERSION=$version
   reported=$(wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o 'Windows [0-9.]*' || true)
   echo "$version: $reported" >"$E2E_DIR/windows-version.txt"
   case $reported in
