@@ -66,8 +66,6 @@ TEST_F(ChartMouse, SixteenPixelsDoNothingSeventeenZoomIn)
 TEST_F(ChartMouse, ZoomInSpansTheDraggedRectangle)
 {
     const RECT& f = geometry.Front;
-    const TChart::TGeometry before = geometry;
-    (void)before;
     // The unzoomed view: 60 samples, so the bottom axis spans exactly 29.5 seconds.
     const double first = chart->Series(0)->Point(0).X;
     const double last = chart->Series(0)->Point(59).X;
