@@ -26,8 +26,10 @@ void TThread::Start()
     if (!started_.exchange(true)) {
         suspended_ = false;
         ::ResumeThread(handle_.get());
-    } else if (suspended_.load()) {
-        suspended_ = false;
+    } else {
+        // Remembered, so that a Start that comes just before the thread suspends itself is
+        // not lost.
+        resumePending_ = true;
         ::SetEvent(wakeEvent_.get());
     }
 }
@@ -41,7 +43,7 @@ void TThread::Terminate()
 void TThread::SuspendSelf()
 {
     suspended_ = true;
-    while (suspended_.load() && !terminated_.load()) ::WaitForSingleObject(wakeEvent_.get(), INFINITE);
+    while (!resumePending_.exchange(false) && !terminated_.load()) ::WaitForSingleObject(wakeEvent_.get(), INFINITE);
     suspended_ = false;
 }
 

@@ -83,6 +83,7 @@ private:
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
     std::atomic<bool> suspended_{true};
+    std::atomic<bool> resumePending_{false};
 };
 
 }  // namespace vantrel

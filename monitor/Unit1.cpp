@@ -28,7 +28,11 @@ TForm1::TForm1() : TForm(kForm1Description)
     IdIPWatch1->SetHistoryEnabled(false);
     IdIPWatch1->SetHistoryFilename(L"iphist.dat");
 
-    ImageList1 = std::make_unique<TImageList>(CreateTrayImageList(TrayIconSize()));
+    // The faces are drawn at the size the notification area uses at this display's scale.
+    HDC screen = ::GetDC(nullptr);
+    UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
+    ::ReleaseDC(nullptr, screen);
+    ImageList1 = std::make_unique<TImageList>(CreateTrayImageList(TrayIconSizeForDpi(dpi)));
 
     PopupMenu1 = std::make_unique<TPopupMenu>();
     PopupMenu1->Add({L"About1", L"&About", [this](TObject* sender) { About1Click(sender); }});
