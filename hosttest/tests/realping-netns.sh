@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Real pings under Wine to test hosts in network namespaces that this script creates.
+#
+#   realping-netns.sh <pingtool.exe> <delayed|concurrent|silent|rejected|unresolvable>
+#
+# Exits 77 (skipped) only when namespaces cannot be created.
+set -euo pipefail
+pingtool=$1
+scenario=$2
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../tests/netns/netns-lib.sh"
+
+vt_require_netns
+vt_make_client
+
+# Runs pingtool in the client namespace; its output, without Windows line ends.
+ping_tool() {
+  vt_wine "$pingtool" "$@" | tr -d '\r'
+}
+
+field() {  # field NAME LINE
+  sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"
+}
+
+replies_of() {
+  grep '^reply ' <<<"$1" || true
+}
+
+expect_count() {  # expect_count WHAT N TEXT
+  local got
+  got=$(grep -c . <<<"$3" || true)
+  [ "$got" -eq "$2" ] || vt_fail "expected $2 $1, got $got"
+}
+
+case "$scenario" in
+unresolvable)
+  # Only loopback in this namespace: the lookup cannot leave the machine.
+  out=$(ping_tool vantrel-no-such-host.invalid 2)
+  echo "$out"
+  expect_count "error lines" 2 "$(grep '^error Socket Error # ' <<<"$out" || true)"
+  [ -z "$(replies_of "$out")" ] || vt_fail "a reply for a name that does not resolve"
+  ;;
+
+delayed)
+  vt_add_host 1
+  vt_start_responder 1 30
+  reference=$(ip netns exec "$vt_client" ping -n -c 5 -i 0.2 198.18.1.2)
+  echo "$reference"
+  average=$(sed -n 's|^rtt min/avg/max/mdev = [0-9.]*/\([0-9.]*\)/.*|\1|p' <<<"$reference")
+  [ -n "$average" ] || vt_fail "iputils ping got no replies"
+  out=$(ping_tool 198.18.1.2 5 200 0 vantrel-probe)
+  echo "$out"
+  replies=$(replies_of "$out")
+  expect_count replies 5 "$replies"
+  while read -r line; do
+    [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
+    [ "$(field from "$line")" = 198.18.1.2 ] || vt_fail "wrong sender: $line"
+    awk -v ours="$(field time "$line")" -v theirs="$average" \
+      'BEGIN { d = ours - theirs; exit !(d <= 2 && d >= -2) }' ||
+      vt_fail "time $(field time "$line") ms is not within 2 ms of iputils' $average ms"
+  done <<<"$replies"
+  expect_count "echoed payloads" 5 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
+  ;;
+
+concurrent)
+  # Another program pings the same host 200 times a second: its replies reach our raw socket
+  # throughout every wait, and one always arrives long before our own 30 ms answer.
+  vt_add_host 1
+  vt_start_responder 1 30
+  ip netns exec "$vt_client" ping -n -q -i 0.005 198.18.1.2 >"$vt_scratch/other.txt" 2>&1 &
+  other=$!
+  vt_pids+=("$other")
+  sleep 0.5
+  out=$(ping_tool 198.18.1.2 10 100 0 vantrel-probe)
+  kill -INT "$other"
+  wait "$other" || true
+  cat "$vt_scratch/other.txt"
+  echo "$out"
+  received=$(sed -n 's/.* \([0-9]*\) received.*/\1/p' "$vt_scratch/other.txt")
+  [ "${received:-0}" -gt 200 ] || vt_fail "the other program got only ${received:-0} replies"
+  replies=$(replies_of "$out")
+  expect_count replies 10 "$replies"
+  while read -r line; do
+    time=$(field time "$line")
+    [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
+    [ "$time" -ge 30 ] && [ "$time" -le 45 ] || vt_fail "took someone else's reply: $line"
+  done <<<"$replies"
+  expect_count "echoed payloads" 10 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
+  ;;
+
+silent)
+  vt_add_host 2
+  ip netns exec "$(vt_host_ns 2)" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+  started=$(date +%s%N)
+  out=$(ping_tool 198.18.2.2 2)
+  elapsed=$(( ($(date +%s%N) - started) / 1000000 ))
+  echo "$out"
+  replies=$(replies_of "$out")
+  expect_count replies 2 "$replies"
+  while read -r line; do
+    time=$(field time "$line")
+    [ "$(field status "$line")" = rsTimeOut ] || vt_fail "not a time-out: $line"
+    [ "$(field from "$line")" = 0.0.0.0 ] || vt_fail "a sender on a time-out: $line"
+    [ "$time" -ge 4990 ] && [ "$time" -le 5500 ] || vt_fail "waited $time ms: $line"
+    grep -q ' msg=Timeout$' <<<"$line" || vt_fail "message: $line"
+  done <<<"$replies"
+  [ "$elapsed" -ge 9900 ] || vt_fail "two time-outs took only $elapsed ms"
+  ;;
+
+rejected)
+  vt_add_host 3
+  ip netns exec "$(vt_host_ns 3)" iptables -A INPUT -p icmp --icmp-type echo-request \
+    -j REJECT --reject-with icmp-host-unreachable
+  out=$(ping_tool 198.18.3.2 3 200)
+  echo "$out"
+  replies=$(replies_of "$out")
+  expect_count replies 3 "$replies"
+  while read -r line; do
+    [ "$(field status "$line")" = rsErrorUnreachable ] || vt_fail "not unreachable: $line"
+    [ "$(field from "$line")" = 198.18.3.2 ] || vt_fail "not from the rejecting host: $line"
+    [ "$(field type "$line")" = 3 ] && [ "$(field code "$line")" = 1 ] || vt_fail "type/code: $line"
+    [ "$(field time "$line")" -lt 1000 ] || vt_fail "too slow for a local rejection: $line"
+    grep -q ' msg=host unreachable;$' <<<"$line" || vt_fail "message: $line"
+  done <<<"$replies"
+  ;;
+
+*)
+  echo "unknown scenario $scenario" >&2
+  exit 2
+  ;;
+esac
+echo "PASS: $scenario"

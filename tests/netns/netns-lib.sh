@@ -1,0 +1,104 @@
+# Test hosts in network namespaces, for scripts that ping them with the real program under Wine.
+# Source it; everything it creates is removed by vt_cleanup, which it installs as the EXIT trap.
+#
+# Layout: a client namespace (where Wine and the pinging programs run) joined to each test host
+# namespace by a veth pair: host number N has 198.18.N.2, the client's end 198.18.N.1, a /24 of
+# its own. Nothing is added to the machine's own namespace, and no namespace has a route
+# off the machine.
+#
+# Wine creates sockets in its wineserver process, so the server must run inside the client
+# namespace too: the scripts use a copy of the project's prefix, whose server starts there.
+
+VT_SKIP=77
+vt_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+vt_repo=$(cd "$vt_here/../.." && pwd)
+vt_tag="vt$$"
+vt_client="${vt_tag}c"
+vt_namespaces=()
+vt_pids=()
+vt_prefix=""
+vt_scratch=$(mktemp -d "/tmp/vantrel-netns.XXXXXX")
+
+vt_cleanup() {
+  local pid ns
+  for pid in "${vt_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${vt_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [ -n "$vt_prefix" ] && [ -d "$vt_prefix" ]; then
+    WINEPREFIX="$vt_prefix" wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$vt_prefix" wineserver -w >/dev/null 2>&1 || true
+  fi
+  for ns in "${vt_namespaces[@]}"; do
+    # Anything still running in a namespace would keep it alive after the delete.
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
+    ip netns delete "$ns" 2>/dev/null || true
+  done
+  rm -rf "$vt_scratch"
+}
+trap vt_cleanup EXIT
+trap 'exit 130' INT TERM
+
+vt_fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Exits with the skip code, saying so, when namespaces cannot be made here.
+vt_require_netns() {
+  local probe="${vt_tag}probe"
+  if ! ip netns add "$probe" 2>/dev/null; then
+    echo "SKIPPED: network namespaces cannot be created here (needs root and ip netns)"
+    exit $VT_SKIP
+  fi
+  ip netns delete "$probe"
+}
+
+vt_new_ns() {
+  ip netns add "$1"
+  vt_namespaces+=("$1")
+  ip netns exec "$1" ip link set lo up
+}
+
+# The client namespace, with only its loopback interface so far.
+vt_make_client() {
+  vt_new_ns "$vt_client"
+}
+
+# Test host number N, joined to the client namespace; its address is 198.18.N.2.
+vt_add_host() {
+  local n=$1 ns="${vt_tag}h$1"
+  vt_new_ns "$ns"
+  ip link add "${vt_tag}a$n" netns "$vt_client" type veth peer name "${vt_tag}b$n" netns "$ns"
+  ip -n "$vt_client" addr add "198.18.$n.1/24" dev "${vt_tag}a$n"
+  ip -n "$ns" addr add "198.18.$n.2/24" dev "${vt_tag}b$n"
+  ip -n "$vt_client" link set "${vt_tag}a$n" up
+  ip -n "$ns" link set "${vt_tag}b$n" up
+  # ICMP errors are rate limited per destination; the tests send them on purpose.
+  ip netns exec "$ns" sysctl -qw net.ipv4.icmp_ratelimit=0
+}
+
+vt_host_ns() {
+  echo "${vt_tag}h$1"
+}
+
+# Starts the delayed echo responder in host N's namespace, the kernel's own replies off.
+vt_start_responder() {
+  local n=$1 delay=$2 ns
+  ns=$(vt_host_ns "$n")
+  ip netns exec "$ns" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+  ip netns exec "$ns" python3 "$vt_here/echo-responder.py" "198.18.$n.2" "$delay" "$vt_scratch/ready$n" &
+  vt_pids+=($!)
+  for _ in $(seq 1 100); do [ -f "$vt_scratch/ready$n" ] && return 0; sleep 0.05; done
+  vt_fail "the echo responder of host $n did not start"
+}
+
+# Runs a Windows program under Wine inside the client namespace.
+vt_wine() {
+  if [ -z "$vt_prefix" ]; then
+    # Make sure the project's prefix exists, then take a private copy of it.
+    # shellcheck source=../../tools/wine-env.sh
+    ( source "$vt_repo/tools/wine-env.sh" && vantrel_wine_env )
+    vt_prefix="$vt_scratch/prefix"
+    cp -a "${VANTREL_WINEPREFIX:-$HOME/.wine-vantrel}" "$vt_prefix"
+  fi
+  ip netns exec "$vt_client" env VANTREL_WINEPREFIX="$vt_prefix" "$vt_repo/tools/wine-run" "$@"
+}
