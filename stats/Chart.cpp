@@ -340,7 +340,7 @@ void TChart::Draw(HDC dc, const RECT& bounds) const
     ::SetTextColor(dc, kTextColor);
 
     // Panel with a one-pixel raised bevel.
-    FillSolid(dc, bounds, ::GetSysColor(COLOR_BTNFACE));
+    FillSolid(dc, bounds, panelColor_);
     RECT bevel = bounds;
     ::DrawEdge(dc, &bevel, BDR_RAISEDINNER, BF_RECT);
 
@@ -505,7 +505,7 @@ void TChart::DrawRubberBand(HDC dc, int x0, int y0, int x1, int y1)
     const int top = std::min(y0, y1), bottom = std::max(y0, y1);
     // Exclusive-or with (silver xor panel colour) turns the panel silver, and a second pass
     // gives every pixel back exactly.
-    const COLORREF panel = ::GetSysColor(COLOR_BTNFACE);
+    const COLORREF panel = panelColor_;
     const COLORREF pattern = RGB(GetRValue(panel) ^ GetRValue(kRubberBandColor), GetGValue(panel) ^ GetGValue(kRubberBandColor),
                                  GetBValue(panel) ^ GetBValue(kRubberBandColor));
     const int saved = ::SaveDC(dc);
@@ -603,6 +603,12 @@ TLineSeries* TChart::AddSeries(std::unique_ptr<TLineSeries> series)
     series_.push_back(std::move(series));
     Invalidate();
     return series_.back().get();
+}
+
+void TChart::SetPanelColor(COLORREF color)
+{
+    panelColor_ = color;
+    Invalidate();
 }
 
 void TChart::UndoZoom()

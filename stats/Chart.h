@@ -156,6 +156,10 @@ public:
     TChartZoom Zoom;
     TPanningMode GetAllowPanning() const noexcept { return allowPanning_; }
     void SetAllowPanning(TPanningMode mode) noexcept { allowPanning_ = mode; }
+    // The panel's background: the button-face colour, or the face of the window's style so
+    // that the chart sits in its window without a seam.
+    COLORREF GetPanelColor() const noexcept { return panelColor_; }
+    void SetPanelColor(COLORREF color);
 
     // Takes ownership; returns the series for configuring and filling.
     TLineSeries* AddSeries(std::unique_ptr<TLineSeries> series);
@@ -224,6 +228,7 @@ private:
     UniqueWindow handle_;    // the owner, which destroys the window with the chart
     UINT dpi_ = 96;
     TPanningMode allowPanning_ = pmBoth;
+    COLORREF panelColor_ = ::GetSysColor(COLOR_BTNFACE);
     std::vector<std::unique_ptr<TLineSeries>> series_;
     TChartScales scales_;
     TZoomDrag drag_;

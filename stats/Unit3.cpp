@@ -27,6 +27,7 @@ TForm3::TForm3() : TForm(kForm3Description)
     Chart1->BackWall.Brush.SetStyle(bsClear);
     Chart1->SetAllowPanning(pmNone);
     Chart1->Zoom.SetAnimated(true);
+    Chart1->SetPanelColor(TStyleManager::FaceColor());
 
     auto written = std::make_unique<TLineSeries>();
     written->SetTitle(L"PacketsWritten");

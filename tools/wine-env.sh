@@ -33,6 +33,8 @@ vantrel_wine_env() {
         wineboot -i >/dev/null 2>&1 || true
         # Without a window manager, let Wine draw captions and handle focus as Windows does.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        # A crashing test must fail, not wait for someone to close Wine's crash dialog.
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
         wineserver -w
         touch "$WINEPREFIX/.vantrel-ready"
       fi
