@@ -9,6 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 exe=$(realpath "${1:?usage: traydemo_e2e.sh <traydemo.exe> [windows version setting]}")
 version=${2:-default}
+program=$(basename "$exe")
 red=255,0,0
 
 e2e_setup "traydemo-$version"
@@ -17,7 +18,7 @@ e2e_wine_version "$version"
 e2e_start "$exe"
 first=$E2E_PROC
 
-no_menu() { ! e2e_wait_menu traydemo.exe 0 >/dev/null; }
+no_menu() { ! e2e_wait_menu "$program" 0 >/dev/null; }
 
 e2e_tray_has_red_icon() {
   local x y w h
@@ -35,7 +36,7 @@ started=$(date +%s.%N)
 e2e_start "$exe"
 code=$(e2e_wait_exit 3) || e2e_fail "a second copy is still running after 3 s"
 e2e_log "the second copy ended with $code after $(echo "$(date +%s.%N) - $started" | bc) s"
-e2e_assert "the second copy's exit code is 0" [ "$code" = 0 ]
+e2e_assert_equal "the second copy's exit code" 0 "$code"
 e2e_assert "the first copy keeps running" e2e_running "$first"
 e2e_assert "the first copy keeps its icon" e2e_tray_has_red_icon
 E2E_PROC=$first
@@ -50,7 +51,7 @@ e2e_assert "the tooltip ($x,$y ${w}x$h) shows below the pointer" [ "$y" -gt "$ic
 e2e_screenshot tooltip "0,0,$((x + w + 20)),$((y + h + 10))" >/dev/null
 
 e2e_click "$icon_x" "$icon_y" 3
-menu=$(e2e_wait_menu traydemo.exe 5) || e2e_fail "no menu within 5 s of the right click"
+menu=$(e2e_wait_menu "$program" 5) || e2e_fail "no menu within 5 s of the right click"
 read -r menu_x menu_y menu_w menu_h < <(e2e_window_geometry "$menu")
 e2e_assert "the menu's top-left corner is at the pointer" \
   [ "$menu_x" = "$icon_x" -a "$menu_y" = "$icon_y" ]
@@ -68,12 +69,12 @@ e2e_assert "Escape closes the about dialog" e2e_window_gone '^About Application$
 e2e_assert "the program keeps running after the dialog closed" e2e_running
 
 e2e_click "$icon_x" "$icon_y" 3
-menu=$(e2e_wait_menu traydemo.exe 5) || e2e_fail "no menu within 5 s of the second right click"
+menu=$(e2e_wait_menu "$program" 5) || e2e_fail "no menu within 5 s of the second right click"
 read -r exit_x exit_y < <(e2e_menu_last_entry_pos "$menu")
 e2e_screenshot menu-again "0,0,$((exit_x + 60)),$((exit_y + 30))" >/dev/null
 e2e_click "$exit_x" "$exit_y" 1
 code=$(e2e_wait_exit 2) || e2e_fail "the program still runs 2 s after Exit"
-e2e_assert "Exit ends the program with exit code 0" [ "$code" = 0 ]
+e2e_assert_equal "the exit code after Exit" 0 "$code"
 e2e_assert "the icon is gone from the tray" [ -z "$(e2e_tray_window)" ]
 e2e_assert "no red is left where the icon was" \
   [ "$(e2e_find_color_in_rect 0 0 "$tray_w" "$tray_h" "$red")" = 0 ]
