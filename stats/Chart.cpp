@@ -499,13 +499,13 @@ void TChart::Draw(HDC dc, const RECT& bounds) const
     ::RestoreDC(dc, savedState);
 }
 
-void TChart::DrawRubberBand(HDC dc, int x0, int y0, int x1, int y1)
+void TChart::DrawRubberBand(HDC dc, int x0, int y0, int x1, int y1, COLORREF panel)
 {
     const int left = std::min(x0, x1), right = std::max(x0, x1);
     const int top = std::min(y0, y1), bottom = std::max(y0, y1);
     // Exclusive-or with (silver xor panel colour) turns the panel silver, and a second pass
     // gives every pixel back exactly.
-    const COLORREF panel = panelColor_;
+
     const COLORREF pattern = RGB(GetRValue(panel) ^ GetRValue(kRubberBandColor), GetGValue(panel) ^ GetGValue(kRubberBandColor),
                                  GetBValue(panel) ^ GetBValue(kRubberBandColor));
     const int saved = ::SaveDC(dc);
@@ -528,7 +528,7 @@ void TChart::DrawRubberBand(HDC dc, int x0, int y0, int x1, int y1)
 
 void TChart::DrawBand(HDC dc) const
 {
-    DrawRubberBand(dc, drag_.X0(), drag_.Y0(), drag_.X1(), drag_.Y1());
+    DrawRubberBand(dc, drag_.X0(), drag_.Y0(), drag_.X1(), drag_.Y1(), panelColor_);
 }
 
 TChart::TGeometry TChart::Geometry(const RECT& bounds) const

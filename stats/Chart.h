@@ -192,7 +192,7 @@ public:
 
     // The rubber band as the chart shows it: a 3-pixel outline drawn by exclusive-or with a
     // colour that turns the panel colour silver; drawing it again erases it.
-    static void DrawRubberBand(HDC dc, int x0, int y0, int x1, int y1);
+    static void DrawRubberBand(HDC dc, int x0, int y0, int x1, int y1, COLORREF panel = ::GetSysColor(COLOR_BTNFACE));
 
     const TChartScales& Scales() const noexcept { return scales_; }
     bool GetZooming() const noexcept { return drag_.GetActive(); }
