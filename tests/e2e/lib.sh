@@ -21,10 +21,13 @@
 #   caption, and one row of 20 x 20 cells (16-pixel small icon plus a 2-pixel border), left to
 #   right in the order the icons were added. The first icon's picture sits at (5,24)-(20,39).
 #   When the last icon is removed the window is unmapped.
-# - The tray shows up about 1 s after the program starts on a prefix whose wineserver is not
-#   running yet (services and explorer start first); a second program on the same wineserver
-#   starts in under 0.1 s. The first wineboot of a new prefix takes about 15 s, plus about 5 s
-#   until wineserver exits.
+# - Start-up: the first wineboot of a new prefix takes about 15 s, plus about 5 s until the
+#   wineserver exits; preparing the end-to-end prefix from nothing takes about 22 s in all, once
+#   per machine. Starting Wine on a ready prefix copy (wineserver, services, explorer) takes
+#   1 to 2.5 s; after that the tray shows a program's icon 0.4 to 0.9 s after it starts, and a
+#   second copy that leaves at once has ended 0.1 to 0.4 s after its start.
+# - When explorer.exe starts together with the program, the tray shows the icon but loses the
+#   clicks of about its first second; e2e_setup therefore starts Wine before any program.
 # - Hovering over an icon shows its tooltip after about 0.6 s, as its own unnamed, override-
 #   redirect X window about 20 pixels below the pointer.
 # - A TrackPopupMenu menu is its own unnamed X window of class "<program>.exe", top-left corner
@@ -32,8 +35,11 @@
 #   focus: the focus stays on the tray window, which belongs to explorer.exe, so keys typed at
 #   that moment go to explorer and the menu never sees them. A person's keyboard reaches the menu
 #   once its X window has the focus, hence e2e_menu_key.
-# - A dialog (DialogBox, MessageBox) is its own named X window, centred on the screen, and with
-#   Managed=N Wine gives it the X input focus when it is activated, so keys reach it directly.
+# - A dialog (DialogBox, MessageBox) is its own X window named by its caption, centred on the
+#   screen, and with Managed=N Wine gives it the X input focus when it is activated, so keys
+#   such as Escape reach it directly. All Wine windows are override-redirect with Managed=N.
+# - When a program's window is destroyed without NIM_DELETE, Wine removes its icons itself; that
+#   the icon is gone after the program ended does not prove that the program removed it.
 # - `winecfg -v winxp` does nothing in a 64-bit prefix (it offers only winxp64, 5.2); writing
 #   HKCU\Software\Wine Version=winxp works and Windows reports 5.1.2600.
 # - The exit status of `wine prog.exe` is the Windows process's exit code (modulo 256).
@@ -62,10 +68,31 @@ E2E_SCREEN_HEIGHT=1024
 E2E_TRAY_FRAME=3
 E2E_TRAY_CELL=20
 
+# Time in milliseconds, from bash itself (no bc on a bare Debian).
+e2e_now_ms() {
+  local now=${EPOCHREALTIME/[.,]/}
+  echo $((10#$now / 1000))
+}
+
+# e2e_since <start ms>: prints the seconds since then, as "1.234".
+e2e_since() {
+  local ms=$(($(e2e_now_ms) - $1))
+  printf '%d.%03d' $((ms / 1000)) $((ms % 1000))
+}
+
+# e2e__deadline <seconds, may have a fraction>: prints the time in ms at which they are over.
+e2e__deadline() {
+  local whole=${1%%.*} fraction=000
+  [[ $1 == *.* ]] && fraction="${1#*.}000"
+  echo $(($(e2e_now_ms) + 10#${whole:-0} * 1000 + 10#${fraction:0:3}))
+}
+
+e2e__past() {
+  (($(e2e_now_ms) > $1))
+}
+
 e2e_log() {
-  local now
-  now=$(date +%s.%N)
-  printf '[%6.2fs] %s\n' "$(echo "$now - ${E2E_START_TIME:-$now}" | bc)" "$*"
+  printf '[%8s s] %s\n' "$(e2e_since "${E2E_START_TIME:-$(e2e_now_ms)}")" "$*"
 }
 
 e2e_fail() {
@@ -104,11 +131,11 @@ e2e_pass() {
 
 e2e__require_tools() {
   local missing=() tool
-  for tool in wine wineserver Xvfb xdotool import convert identify bc flock; do
+  for tool in wine wineserver Xvfb xdotool import convert flock od awk; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
   done
   if [ ${#missing[@]} -gt 0 ]; then
-    echo "FAIL: missing tools: ${missing[*]} (Debian: apt-get install wine xvfb xdotool imagemagick bc util-linux)" >&2
+    echo "FAIL: missing tools: ${missing[*]} (Debian: apt-get install wine xvfb xdotool imagemagick)" >&2
     exit 1
   fi
 }
@@ -242,7 +269,7 @@ e2e__reap_stale_runs() {
 # default version setting) and a trap that stops all of it when the script ends.
 e2e_setup() {
   E2E_NAME=$1
-  E2E_START_TIME=$(date +%s.%N)
+  E2E_START_TIME=$(e2e_now_ms)
   e2e__require_tools
   E2E_DIR="${E2E_ARTIFACTS:-$E2E_REPO/build/windows/artifacts}/$E2E_NAME"
   rm -rf "$E2E_DIR"
@@ -268,9 +295,9 @@ e2e_setup() {
 # no menu, one after 1.5 s did; with a running explorer even 0.2 s is enough).
 e2e__warm_up() {
   local started
-  started=$(date +%s.%N)
+  started=$(e2e_now_ms)
   wine cmd /c ver >/dev/null 2>&1 || e2e_fail "Wine does not start in $E2E_PREFIX"
-  e2e_log "Wine started in $(echo "$(date +%s.%N) - $started" | bc) s"
+  e2e_log "Wine started in $(e2e_since "$started") s"
 }
 
 # e2e_wine_version <winxp|win7|win10|default>: sets Wine's Windows version for the programs
@@ -331,9 +358,9 @@ e2e_running() {
 e2e_wait_exit() {
   local seconds=$1 id=${2:-$E2E_PROC}
   local deadline
-  deadline=$(echo "$(date +%s.%N) + $seconds" | bc)
+  deadline=$(e2e__deadline "$seconds")
   while [ ! -f "$E2E_TMP/exit.$id" ]; do
-    [ "$(echo "$(date +%s.%N) > $deadline" | bc)" = 1 ] && return 1
+    e2e__past "$deadline" && return 1
     sleep 0.05
   done
   cat "$E2E_TMP/exit.$id"
@@ -344,9 +371,9 @@ e2e_wait_for() {
   local seconds=$1
   shift
   local deadline
-  deadline=$(echo "$(date +%s.%N) + $seconds" | bc)
+  deadline=$(e2e__deadline "$seconds")
   until "$@"; do
-    [ "$(echo "$(date +%s.%N) > $deadline" | bc)" = 1 ] && return 1
+    e2e__past "$deadline" && return 1
     sleep 0.1
   done
 }
@@ -356,14 +383,14 @@ e2e_wait_for() {
 e2e_wait_window() {
   local title=$1 seconds=$2 id
   local deadline
-  deadline=$(echo "$(date +%s.%N) + $seconds" | bc)
+  deadline=$(e2e__deadline "$seconds")
   while :; do
     id=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1)
     if [ -n "$id" ]; then
       echo "$id"
       return 0
     fi
-    [ "$(echo "$(date +%s.%N) > $deadline" | bc)" = 1 ] && return 1
+    e2e__past "$deadline" && return 1
     sleep 0.1
   done
 }
@@ -445,7 +472,7 @@ e2e_type() {
 e2e_wait_menu() {
   local exe=$1 seconds=$2 id
   local deadline
-  deadline=$(echo "$(date +%s.%N) + $seconds" | bc)
+  deadline=$(e2e__deadline "$seconds")
   while :; do
     for id in $(xdotool search --onlyvisible --classname "^${exe//./\\.}\$" 2>/dev/null); do
       if [ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]; then
@@ -453,7 +480,7 @@ e2e_wait_menu() {
         return 0
       fi
     done
-    [ "$(echo "$(date +%s.%N) > $deadline" | bc)" = 1 ] && return 1
+    e2e__past "$deadline" && return 1
     sleep 0.05
   done
 }
@@ -477,7 +504,7 @@ e2e_menu_last_entry_pos() {
 e2e_wait_tooltip() {
   local seconds=$1 id
   local deadline
-  deadline=$(echo "$(date +%s.%N) + $seconds" | bc)
+  deadline=$(e2e__deadline "$seconds")
   while :; do
     for id in $(xdotool search --onlyvisible --classname '^explorer\.exe$' 2>/dev/null); do
       if [ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]; then
@@ -485,7 +512,7 @@ e2e_wait_tooltip() {
         return 0
       fi
     done
-    [ "$(echo "$(date +%s.%N) > $deadline" | bc)" = 1 ] && return 1
+    e2e__past "$deadline" && return 1
     sleep 0.05
   done
 }

@@ -32,10 +32,10 @@ e2e_assert "the icon's centre ($icon_x,$icon_y) is pure red" e2e_expect_color "$
 read -r tray_x tray_y tray_w tray_h < <(e2e_window_geometry "$(e2e_tray_window)")
 e2e_screenshot tray "$tray_x,$tray_y,$tray_w,$tray_h" >/dev/null
 
-started=$(date +%s.%N)
+started=$(e2e_now_ms)
 e2e_start "$exe"
 code=$(e2e_wait_exit 3) || e2e_fail "a second copy is still running after 3 s"
-e2e_log "the second copy ended with $code after $(echo "$(date +%s.%N) - $started" | bc) s"
+e2e_log "the second copy ended with $code after $(e2e_since "$started") s"
 e2e_assert_equal "the second copy's exit code" 0 "$code"
 e2e_assert "the first copy keeps running" e2e_running "$first"
 e2e_assert "the first copy keeps its icon" e2e_tray_has_red_icon
