@@ -9,6 +9,7 @@
 #   read -r x y < <(e2e_tray_icon_pos 0)
 #   e2e_click "$x" "$y" 3
 #   e2e_screenshot menu
+#   e2e_window_has_text "About Application" Static "Version 2.0"   # needs E2E_WINTEXT
 #   e2e_pass
 #
 # Every script gets its own display and its own copy of a prepared Wine prefix, so several can
@@ -515,6 +516,20 @@ e2e_wait_tooltip() {
     e2e__past "$deadline" && return 1
     sleep 0.05
   done
+}
+
+# e2e_window_texts <title>: prints "class<TAB>text" for each visible control of the shown window
+# with exactly that title, read inside Wine by wintext.exe (path in E2E_WINTEXT). Screenshots are
+# for people; this is how a test reads what a dialog says.
+e2e_window_texts() {
+  [ -f "${E2E_WINTEXT:-}" ] || e2e_fail "E2E_WINTEXT does not name wintext.exe ('${E2E_WINTEXT:-}')"
+  wine "$E2E_WINTEXT" "$1" 2>/dev/null | tr -d '\r'
+}
+
+# e2e_window_has_text <title> <class> <text>: true when a visible control of that class shows
+# exactly that text.
+e2e_window_has_text() {
+  e2e_window_texts "$1" | grep -qxF "$2"$'\t'"$3"
 }
 
 # e2e_screenshot <name> [root|<window id>|x,y,w,h]: saves a PNG in the artefact directory and

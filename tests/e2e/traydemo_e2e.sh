@@ -3,12 +3,14 @@
 # appears, a second copy leaves at once, the tooltip shows on hover, the right-click menu opens
 # the about dialog, Escape closes it, and "Exit" ends the program with exit code 0.
 #
-#   traydemo_e2e.sh <traydemo.exe> [default|winxp|win7|win10]
+#   traydemo_e2e.sh <traydemo.exe> <wintext.exe> [default|winxp|win7|win10]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-exe=$(realpath "${1:?usage: traydemo_e2e.sh <traydemo.exe> [windows version setting]}")
-version=${2:-default}
+usage="usage: traydemo_e2e.sh <traydemo.exe> <wintext.exe> [windows version setting]"
+exe=$(realpath "${1:?$usage}")
+E2E_WINTEXT=$(realpath "${2:?$usage}")
+version=${3:-default}
 program=$(basename "$exe")
 red=255,0,0
 
@@ -63,6 +65,18 @@ sleep 0.3
 e2e_screenshot about "$about" >/dev/null
 e2e_screenshot about-screen root >/dev/null
 e2e_assert "the menu closed when the entry was chosen" e2e_wait_for 2 no_menu
+e2e_window_texts 'About Application' >"$E2E_DIR/about-texts.txt"
+e2e_assert "the about dialog names the program" \
+  e2e_window_has_text 'About Application' Static 'Tray demo for the end-to-end harness'
+# Windows before 6.0 take the shorter, version-2 notification record. Without a manifest that
+# names Windows 10, GetVersionEx reports 6.2 there, as Windows itself does.
+case $version in
+  winxp) expected='Windows 5.1, notification record 952 bytes' ;;
+  win10) expected='Windows 6.2, notification record 976 bytes' ;;
+  *) expected='Windows 6.1, notification record 976 bytes' ;;
+esac
+e2e_assert "the about dialog shows '$expected'" e2e_window_has_text 'About Application' Static "$expected"
+e2e_assert "the about dialog has its OK button" e2e_window_has_text 'About Application' Button OK
 
 e2e_key Escape
 e2e_assert "Escape closes the about dialog" e2e_window_gone '^About Application$' 3
