@@ -25,8 +25,9 @@
 # - Start-up: the first wineboot of a new prefix takes about 15 s, plus about 5 s until the
 #   wineserver exits; preparing the end-to-end prefix from nothing takes about 22 s in all, once
 #   per machine. Starting Wine on a ready prefix copy (wineserver, services, explorer) takes
-#   1 to 2.5 s; after that the tray shows a program's icon 0.4 to 0.9 s after it starts, and a
-#   second copy that leaves at once has ended 0.1 to 0.4 s after its start.
+#   1 to 2.5 s; after that the tray shows a program's icon 0.2 to 0.9 s after it starts, and a
+#   second copy that leaves at once has ended 0.1 to 0.6 s after its start (the higher figures
+#   with six end-to-end runs at once).
 # - When explorer.exe starts together with the program, the tray shows the icon but loses the
 #   clicks of about its first second; e2e_setup therefore starts Wine before any program.
 # - Hovering over an icon shows its tooltip after about 0.6 s, as its own unnamed, override-

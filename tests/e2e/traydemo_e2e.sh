@@ -85,7 +85,8 @@ e2e_assert "the program keeps running after the dialog closed" e2e_running
 e2e_click "$icon_x" "$icon_y" 3
 menu=$(e2e_wait_menu "$program" 5) || e2e_fail "no menu within 5 s of the second right click"
 read -r exit_x exit_y < <(e2e_menu_last_entry_pos "$menu")
-e2e_screenshot menu-again "0,0,$((exit_x + 60)),$((exit_y + 30))" >/dev/null
+e2e_hover "$exit_x" "$exit_y" 0.3
+e2e_screenshot menu-exit "0,0,$((exit_x + 60)),$((exit_y + 30))" >/dev/null
 e2e_click "$exit_x" "$exit_y" 1
 code=$(e2e_wait_exit 2) || e2e_fail "the program still runs 2 s after Exit"
 e2e_assert_equal "the exit code after Exit" 0 "$code"
