@@ -48,7 +48,7 @@
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_REPO=$(cd "$E2E_LIB_DIR/../.." && pwd)
-# shellcheck source=../../tools/wine-env.sh
+# shellcheck source-path=SCRIPTDIR source=../../tools/wine-env.sh
 source "$E2E_REPO/tools/wine-env.sh"
 
 E2E_NAME=
@@ -61,7 +61,6 @@ E2E_VERSION=default
 E2E_PROC=
 E2E__TEMPLATE=
 E2E_START_TIME=
-E2E_SHOT_COUNT=0
 declare -a E2E_PIDS=()
 
 E2E_SCREEN_WIDTH=1280
@@ -206,13 +205,12 @@ e2e__template_prefix() {
     rm -rf "$template" "$template.new"
     cp -a "$VANTREL_WINEPREFIX" "$template.new" || exit 1
     rm -f "$template.new/.vantrel-ready"
-    (
-      export WINEPREFIX="$template.new"
-      wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
-      # Without a window manager, Wine draws the frames and moves the focus itself.
-      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || exit 1
-      wineserver -w
-    ) || exit 1
+    local new="$template.new"
+    WINEPREFIX=$new wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1
+    # Without a window manager, Wine draws the frames and moves the focus itself.
+    WINEPREFIX=$new wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1 || exit 1
+    WINEPREFIX=$new wineserver -w
     mv "$template.new" "$template" || exit 1
     echo "$stamp" >"$template/.vantrel-e2e-ready"
   ) 9>"$template.lock" || e2e_fail "could not prepare the Wine prefix $template"

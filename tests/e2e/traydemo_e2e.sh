@@ -5,6 +5,7 @@
 #
 #   traydemo_e2e.sh <traydemo.exe> <wintext.exe> [default|winxp|win7|win10]
 set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 usage="usage: traydemo_e2e.sh <traydemo.exe> <wintext.exe> [windows version setting]"
