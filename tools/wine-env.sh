@@ -4,15 +4,25 @@
 : "${VANTREL_WINEPREFIX:=$HOME/.wine-vantrel}"
 : "${VANTREL_DISPLAY:=:87}"
 
+vantrel_xvfb_alive() {
+  local n=$1 pid
+  [ -e "/tmp/.X11-unix/X$n" ] && [ -f "/tmp/.X$n-lock" ] || return 1
+  pid=$(tr -d ' ' < "/tmp/.X$n-lock" 2>/dev/null)
+  [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null
+}
+
 vantrel_start_xvfb() {
   local display=$1
   local n=${display#:}
-  if [ ! -e "/tmp/.X11-unix/X$n" ]; then
+  # The socket alone proves nothing: a display killed with its network namespace leaves it
+  # behind. Look at the server's own lock file.
+  if ! vantrel_xvfb_alive "$n"; then
     (
       flock 9
-      if [ ! -e "/tmp/.X11-unix/X$n" ]; then
-        nohup Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        for _ in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+      if ! vantrel_xvfb_alive "$n"; then
+        rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
+        nohup setsid Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        for _ in $(seq 1 100); do vantrel_xvfb_alive "$n" && break; sleep 0.05; done
       fi
     ) 9>"/tmp/.vantrel-xvfb-$n.lock"
   fi
