@@ -57,6 +57,7 @@ E2E_TMP=
 E2E_DISPLAY=
 E2E_XVFB_PID=
 E2E_PREFIX=
+E2E_NETNS=
 E2E_VERSION=default
 E2E_PROC=
 E2E__TEMPLATE=
@@ -177,6 +178,9 @@ e2e__cleanup() {
   for pid in "${E2E_PIDS[@]}"; do
     kill "$pid" 2>/dev/null || true
   done
+  if [ -n "$E2E_NETNS" ]; then
+    e2e__delete_netns "$E2E_NETNS"
+  fi
   if [ -n "$E2E_XVFB_PID" ]; then
     kill "$E2E_XVFB_PID" 2>/dev/null || true
     wait "$E2E_XVFB_PID" 2>/dev/null || true
@@ -246,6 +250,13 @@ e2e__make_prefix() {
   e2e_log "Wine prefix $E2E_PREFIX"
 }
 
+e2e__delete_netns() {
+  local pid
+  # Anything still running in the namespace would keep it alive after the delete.
+  for pid in $(ip netns pids "$1" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
+  ip netns delete "$1" 2>/dev/null || true
+}
+
 # A script killed outright (a CTest time-out sends SIGKILL) cannot run its trap and leaves its
 # prefix copy, its wineserver and its Xvfb behind. The next script clears up after it.
 e2e__reap_stale_runs() {
@@ -263,10 +274,36 @@ e2e__reap_stale_runs() {
     fi
     rm -rf "$run" "$run.xvfb"
   done
+  local namespace
+  for namespace in $(ip netns list 2>/dev/null | grep -o '^e2e[0-9]*'); do
+    kill -0 "${namespace#e2e}" 2>/dev/null || e2e__delete_netns "$namespace"
+  done
 }
 
-# e2e_setup <name>: fresh artefact directory, a private Xvfb, a private Wine prefix (Wine's
-# default version setting) and a trap that stops all of it when the script ends.
+# e2e_wine <args...>: wine in this run's prefix and, when offline, in its network namespace.
+e2e_wine() {
+  if [ -n "$E2E_NETNS" ]; then
+    ip netns exec "$E2E_NETNS" wine "$@"
+  else
+    wine "$@"
+  fi
+}
+
+# An offline machine: a network namespace with nothing but loopback. The whole Wine session runs
+# in it (wineserver and winedevice.exe answer the address and socket calls, not the program's
+# own process), so it is made before Wine starts. The X server is still reached through its
+# socket file.
+e2e__make_netns() {
+  E2E_NETNS="e2e$$"
+  ip netns add "$E2E_NETNS" 2>/dev/null ||
+    e2e_fail "cannot create the network namespace $E2E_NETNS (needs root and iproute2)"
+  ip netns exec "$E2E_NETNS" ip link set lo up
+  e2e_log "offline: Wine runs in network namespace $E2E_NETNS with loopback only"
+}
+
+# e2e_setup <name> [offline]: fresh artefact directory, a private Xvfb, a private Wine prefix
+# (Wine's default version setting), Wine started, and a trap that stops all of it when the
+# script ends. "offline" runs Wine without any network but loopback.
 e2e_setup() {
   E2E_NAME=$1
   E2E_START_TIME=$(e2e_now_ms)
@@ -286,6 +323,7 @@ e2e_setup() {
   e2e__start_xvfb
   e2e_log "display $E2E_DISPLAY, artefacts in $E2E_DIR"
   e2e__make_prefix
+  [ "${2:-}" = offline ] && e2e__make_netns
   e2e__warm_up
 }
 
@@ -296,7 +334,7 @@ e2e_setup() {
 e2e__warm_up() {
   local started
   started=$(e2e_now_ms)
-  wine cmd /c ver >/dev/null 2>&1 || e2e_fail "Wine does not start in $E2E_PREFIX"
+  e2e_wine cmd /c ver >/dev/null 2>&1 || e2e_fail "Wine does not start in $E2E_PREFIX"
   e2e_log "Wine started in $(e2e_since "$started") s"
 }
 
@@ -313,14 +351,14 @@ e2e_wine_version() {
   esac
   [ ${#E2E_PIDS[@]} -eq 0 ] || e2e_fail "e2e_wine_version must come before the first e2e_start"
   if [ "$version" = default ]; then
-    wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
+    e2e_wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
   else
     # winecfg -v refuses winxp in a 64-bit prefix; the registry value is what Wine reads.
-    wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
+    e2e_wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
       e2e_fail "could not set the Windows version setting $version"
   fi
   E2E_VERSION=$version
-  reported=$(wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o 'Windows [0-9.]*' || true)
+  reported=$(e2e_wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o 'Windows [0-9.]*' || true)
   echo "$version: $reported" >"$E2E_DIR/windows-version.txt"
   case $reported in
     "Windows $expected"*) e2e_log "ok: version setting $version, Windows reports '$reported'" ;;
@@ -338,7 +376,7 @@ e2e_start() {
   (
     # The caller's errexit would end this subshell at a non-zero exit code before recording it.
     set +e
-    wine "$exe" "$@" >>"$E2E_DIR/wine.log" 2>&1
+    e2e_wine "$exe" "$@" </dev/null >>"$E2E_DIR/wine.log" 2>&1
     echo $? >"$E2E_TMP/exit.$id.new"
     mv "$E2E_TMP/exit.$id.new" "$E2E_TMP/exit.$id"
   ) &
@@ -522,7 +560,7 @@ e2e_wait_tooltip() {
 # for people; this is how a test reads what a dialog says.
 e2e_window_texts() {
   [ -f "${E2E_WINTEXT:-}" ] || e2e_fail "E2E_WINTEXT does not name wintext.exe ('${E2E_WINTEXT:-}')"
-  wine "$E2E_WINTEXT" "$1" 2>/dev/null | tr -d '\r'
+  e2e_wine "$E2E_WINTEXT" "$1" </dev/null 2>/dev/null | tr -d '\r'
 }
 
 # e2e_window_has_text <title> <class> <text>: true when a visible control of that class shows
