@@ -3,13 +3,13 @@
 # screenshots and pixel checks. Source it from a bash script:
 #
 #   source "$(dirname "$0")/lib.sh"
-#   e2e_setup my_test                 # artefact dir, own Xvfb, own Wine prefix, cleanup trap
+#   e2e_setup my_test [offline]       # artefact dir, own Xvfb, own Wine prefix, cleanup trap
 #   e2e_wine_version win10            # optional: winxp | win7 | win10 | default
 #   e2e_start "$exe"                  # background; e2e_wait_exit 2 gives its exit code
 #   read -r x y < <(e2e_tray_icon_pos 0)
 #   e2e_click "$x" "$y" 3
 #   e2e_screenshot menu
-#   e2e_window_has_text "About Application" Static "Version 2.0"   # needs E2E_WINTEXT
+#   e2e_window_has_text "About Application" Static "2.00"   # needs E2E_WINTEXT
 #   e2e_pass
 #
 # Every script gets its own display and its own copy of a prepared Wine prefix, so several can
@@ -23,7 +23,7 @@
 #   right in the order the icons were added. The first icon's picture sits at (5,24)-(20,39).
 #   When the last icon is removed the window is unmapped.
 # - Start-up: the first wineboot of a new prefix takes about 15 s, plus about 5 s until the
-#   wineserver exits; preparing the end-to-end prefix from nothing takes about 22 s in all, once
+#   wineserver exits; preparing the end-to-end prefix from nothing takes 22 to 30 s in all, once
 #   per machine. Starting Wine on a ready prefix copy (wineserver, services, explorer) takes
 #   1 to 2.5 s; after that the tray shows a program's icon 0.2 to 0.9 s after it starts, and a
 #   second copy that leaves at once has ended 0.1 to 0.6 s after its start (the higher figures
@@ -44,7 +44,12 @@
 #   the icon is gone after the program ended does not prove that the program removed it.
 # - `winecfg -v winxp` does nothing in a 64-bit prefix (it offers only winxp64, 5.2); writing
 #   HKCU\Software\Wine Version=winxp works and Windows reports 5.1.2600.
+# - Under win10, `ver` reports 10.0 but GetVersionEx in a program whose manifest does not name
+#   Windows 10 reports 6.2, as Windows does.
 # - The exit status of `wine prog.exe` is the Windows process's exit code (modulo 256).
+# - Offline runs (e2e_setup <name> offline): the address and socket calls are answered by the
+#   Wine session's own processes, so the whole session runs in a network namespace that has only
+#   loopback; ipconfig there lists 127.0.0.1 and ::1 and nothing else.
 
 E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_REPO=$(cd "$E2E_LIB_DIR/../.." && pwd)
