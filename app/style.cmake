@@ -17,3 +17,8 @@ if(VANTREL_WINDOWS)
   target_compile_definitions(visual_style_tests PRIVATE
     VANTREL_ARTIFACTS_DIR=L"${CMAKE_BINARY_DIR}/artifacts")
 endif()
+
+if(TARGET visual_style_tests)
+  # It checks the focused look of a control: another test's window must not take the focus.
+  set_tests_properties(visual_style_tests PROPERTIES RUN_SERIAL TRUE)
+endif()
