@@ -25,9 +25,8 @@ UINT WindowDpi(HWND window)
         UINT dpi = getDpiForWindow(window);
         if (dpi) return dpi;
     }
-    HDC screen = ::GetDC(nullptr);
-    int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
-    ::ReleaseDC(nullptr, screen);
+    WindowDC screen(nullptr);
+    int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
@@ -159,23 +158,26 @@ HWND TForm::AddLabel(const wchar_t* text, int left, int top, int id)
 {
     HWND label = AddControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, left, top, 1, 13, id);
     controls_.back().autoWidth = true;
-    SetLabelCaption(label, text);
+    SetLabelCaption(label, text, true);
     return label;
 }
 
-void TForm::SetLabelCaption(HWND label, const std::wstring& text)
+void TForm::SetLabelCaption(HWND label, const std::wstring& text, bool forceMeasure)
 {
     wchar_t current[256];
     int length = ::GetWindowTextW(label, current, 256);
     bool unchanged = text.size() < 255 && text.compare(0, std::wstring::npos, current, length) == 0;
+    // The sampler rewrites the totals twice a second; most of the time nothing changed.
+    if (unchanged && !forceMeasure) return;
     if (!unchanged) ::SetWindowTextW(label, text.c_str());
     // Auto width: the label is as wide as its text in the form's font.
-    HDC dc = ::GetDC(label);
-    HGDIOBJ old = ::SelectObject(dc, font_.get());
     RECT bounds{0, 0, 0, 0};
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(label, dc);
+    {
+        WindowDC dc(label);
+        SelectObjectRestorer selected(dc.get(), font_.get());
+        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
+                    DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    }
     RECT now{};
     ::GetWindowRect(label, &now);
     if (now.right - now.left != bounds.right || now.bottom - now.top != bounds.bottom) {
@@ -336,7 +338,7 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (placement.autoWidth) {
                 wchar_t text[256];
                 ::GetWindowTextW(placement.control, text, 256);
-                SetLabelCaption(placement.control, text);
+                SetLabelCaption(placement.control, text, true);
             }
         }
         LayoutControls();
