@@ -1,0 +1,15 @@
+# In-process tests of the program's real windows: the four windows built as the program
+# builds them, under Wine, with only the platform function entries replaced.
+# Included at the end of app/CMakeLists.txt, once vantrel_units exists.
+
+if(VANTREL_WINDOWS AND TARGET vantrel_units)
+  vantrel_test(monitor_window_tests
+    SOURCES ${PROJECT_SOURCE_DIR}/monitor/tests/MonitorWindowTest.cpp
+            ${PROJECT_SOURCE_DIR}/netwatch/tests/AdapterRecords.cpp
+    LIBS vantrel_units vantrel_resources
+    TIMEOUT 180)
+  vantrel_test(statistics_window_tests
+    SOURCES ${PROJECT_SOURCE_DIR}/stats/tests/StatisticsWindowTest.cpp
+    LIBS vantrel_units vantrel_resources
+    TIMEOUT 120)
+endif()
