@@ -34,7 +34,7 @@ struct TApplication::SyncRequest {
 TApplication::TApplication()
 {
     ::InitializeCriticalSection(&syncLock_);
-    syncEvent_ = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    syncEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     mainThreadId_ = ::GetCurrentThreadId();
     if (!Application) Application = this;
 }
@@ -43,7 +43,6 @@ TApplication::~TApplication()
 {
     DestroyForms();
     if (handle_) ::DestroyWindow(handle_);
-    if (syncEvent_) ::CloseHandle(syncEvent_);
     ::DeleteCriticalSection(&syncLock_);
     if (Application == this) Application = nullptr;
 }
@@ -155,7 +154,8 @@ void TApplication::Idle()
 {
     if (CheckSynchronize()) return;
     // Wake for the next message or for a hand-over.
-    ::MsgWaitForMultipleObjectsEx(1, &syncEvent_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    HANDLE syncEvent = syncEvent_.get();
+    ::MsgWaitForMultipleObjectsEx(1, &syncEvent, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     CheckSynchronize();
 }
 
@@ -215,7 +215,7 @@ void TApplication::Synchronize(const std::function<void()>& method)
     ::LeaveCriticalSection(&syncLock_);
     // The event wakes an idle loop or a WaitFor; the posted WM_NULL reaches a loop that is
     // busy with messages (a modal window, a menu). If the post fails the event still does.
-    ::SetEvent(syncEvent_);
+    ::SetEvent(syncEvent_.get());
     if (handle_) ::PostMessageW(handle_, WM_NULL, 0, 0);
     ::WaitForSingleObject(request.done, INFINITE);
     if (request.error) std::rethrow_exception(request.error);

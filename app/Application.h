@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Handles.h"
 #include "app/Messages.h"
 
 namespace vantrel {
@@ -76,7 +77,7 @@ public:
     // Runs the queued hand-overs; user-interface thread only. True when any ran.
     bool CheckSynchronize();
     // Signalled while hand-overs wait (for waits that must keep running them).
-    HANDLE SyncEvent() const noexcept { return syncEvent_; }
+    HANDLE SyncEvent() const noexcept { return syncEvent_.get(); }
 
     // Destroys the windows in reverse creation order (the end of the program).
     void DestroyForms();
@@ -107,7 +108,7 @@ private:
     std::vector<std::unique_ptr<TForm>> forms_;
     CRITICAL_SECTION syncLock_;
     std::vector<SyncRequest*> syncQueue_;
-    HANDLE syncEvent_ = nullptr;
+    UniqueKernelHandle syncEvent_;
     std::function<void()> onBeforeEnd_;
 };
 

@@ -40,18 +40,20 @@ public:
 
     void reset(pointer value = Traits::invalid()) noexcept
     {
-        if (value_ != Traits::invalid()) {
-            Track(-1);
-            Traits::close(value_);
-        }
+        // The old value leaves the owner before it is closed: destroying a window sends
+        // WM_NCDESTROY, whose handler may release this very owner while the close runs.
+        const pointer old = std::exchange(value_, Traits::invalid());
+        Forget(old);
+        if (old != Traits::invalid()) Traits::close(old);
         value_ = value;
         Track(+1);
     }
 
     pointer release() noexcept
     {
-        Track(-1);
-        return std::exchange(value_, Traits::invalid());
+        const pointer old = std::exchange(value_, Traits::invalid());
+        Forget(old);
+        return old;
     }
 
     pointer* put() noexcept
@@ -68,17 +70,20 @@ private:
     void Track(int delta) noexcept
     {
         if constexpr (kCountHandles) {
-            if (delta > 0) {
-                if (value_ != Traits::invalid()) ++live_;
-            } else {
-                if (pendingCount_) {
-                    pendingCount_ = false;
-                    if (value_ != Traits::invalid()) ++live_;  // account for the put() value
-                }
-                if (value_ != Traits::invalid()) --live_;
-            }
+            if (delta > 0 && value_ != Traits::invalid()) ++live_;
         }
         (void)delta;
+    }
+
+    // Counts out a value that has just left the owner.
+    void Forget(pointer old) noexcept
+    {
+        if (pendingCount_) {
+            pendingCount_ = false;
+            // The callee of put() wrote it without the owner seeing it: count it in first.
+            if (kCountHandles && old != Traits::invalid()) ++live_;
+        }
+        if (kCountHandles && old != Traits::invalid()) --live_;
     }
 
     pointer value_ = Traits::invalid();

@@ -6,6 +6,7 @@
 
 #include "about/About.h"
 #include "app/Application.h"
+#include "app/Handles.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/Unit1.h"
@@ -18,7 +19,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     // A marker between processes, held until the process ends; never waited on. Another
     // copy in this logon session ends this one at once and silently; any other failure to
     // create it lets the start go on unguarded.
-    ::CreateMutexA(nullptr, FALSE, "VANTREL");
+    UniqueKernelHandle instanceMarker(::CreateMutexA(nullptr, FALSE, "VANTREL"));
     if (::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};

@@ -15,6 +15,7 @@
 
 #include "app/Application.h"
 #include "app/Handles.h"
+#include "monitor/TrayPictures.h"
 
 namespace vantrel {
 
@@ -33,17 +34,13 @@ DWORD NotifyIconRecordSize();
 class TImageList : public TObject {
 public:
     explicit TImageList(HIMAGELIST list = nullptr) noexcept : list_(list) {}
-    ~TImageList() override
-    {
-        if (list_) ::ImageList_Destroy(list_);
-    }
     TImageList(const TImageList&) = delete;
     TImageList& operator=(const TImageList&) = delete;
-    HIMAGELIST Handle() const noexcept { return list_; }
-    int Count() const noexcept { return list_ ? ::ImageList_GetImageCount(list_) : 0; }
+    HIMAGELIST Handle() const noexcept { return list_.get(); }
+    int Count() const noexcept { return list_ ? ::ImageList_GetImageCount(list_.get()) : 0; }
 
 private:
-    HIMAGELIST list_;
+    UniqueImageList list_;
 };
 
 struct TMenuItem {
