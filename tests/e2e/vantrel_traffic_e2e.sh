@@ -1,0 +1,382 @@
+#!/usr/bin/env bash
+# End-to-end run of vantrel.exe with TCP traffic, driven with the mouse as a person would.
+#
+# Wine runs in a network namespace of its own that is online through a veth pair with a
+# 198.18.0.0/15 address, so the segment counters that the program reads count only this test's
+# traffic: an HTTP server and a client fetching from it in a loop, both on the namespace's
+# 127.0.0.1.
+#
+# - Hovering over the icon shows the tooltip with the address and the "Segs In:" and
+#   "Segs Out:" lines (screenshot).
+# - While traffic flows the face blinks between the smile and the wide-eyed picture; when it
+#   stops the face settles on the smile.
+# - A left click opens "Network Statistics"; after ten seconds of traffic both lines are drawn
+#   (red and fuchsia pixels in the plot) and the totals are plain numbers that grow.
+# - A drag from the plot's top left towards its bottom right zooms in: the picture changes, and
+#   as the samples in view leave the history the zoomed plot empties, so the zoom outlives the
+#   window's rebuilds.
+# - Enter closes the window; "&Exit" from the menu ends the program with exit code 0.
+#
+#   vantrel_traffic_e2e.sh <vantrel.exe> <wintext.exe>
+# Exit code 77 (skipped) when network namespaces cannot be created here.
+set -euo pipefail
+# shellcheck source-path=SCRIPTDIR source=lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+
+usage="usage: vantrel_traffic_e2e.sh <vantrel.exe> <wintext.exe>"
+exe=$(realpath "${1:?$usage}")
+E2E_WINTEXT=$(realpath "${2:?$usage}")
+statistics='Network Statistics'
+
+probe="e2e$$probe"
+if ! ip netns add "$probe" 2>/dev/null; then
+  echo "SKIPPED: network namespaces cannot be created here (needs root and iproute2)"
+  exit 77
+fi
+ip netns delete "$probe"
+
+e2e_setup vantrel-traffic offline
+wine_netns=$E2E_NETNS
+peer_netns="${wine_netns}peer"
+declare -a traffic_pids=()
+own_cleanup() {
+  local status=$?
+  set +e
+  stop_traffic
+  ip netns pids "$peer_netns" 2>/dev/null | xargs -r kill -9 2>/dev/null
+  ip netns delete "$peer_netns" 2>/dev/null
+  (exit "$status")
+  e2e__cleanup
+}
+trap own_cleanup EXIT
+
+# The namespace goes online: a veth pair to a second namespace, 198.18.0.1 on Wine's side.
+ip netns add "$peer_netns"
+ip netns exec "$peer_netns" ip link set lo up
+ip link add e2eveth0 netns "$wine_netns" type veth peer name e2eveth1 netns "$peer_netns"
+ip -n "$peer_netns" addr add 198.18.0.2/24 dev e2eveth1
+ip -n "$wine_netns" addr add 198.18.0.1/24 dev e2eveth0
+ip -n "$peer_netns" link set e2eveth1 up
+ip -n "$wine_netns" link set e2eveth0 up
+
+# TCP traffic on the namespace's loopback: a file server and a client that fetches a small file
+# about fifty times a second.
+port=8765
+www="$E2E_TMP/www"
+mkdir -p "$www"
+head -c 4096 /dev/zero >"$www/page"
+start_traffic() {
+  ip netns exec "$wine_netns" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
+    >"$E2E_DIR/http-server.log" 2>&1 &
+  traffic_pids+=($!)
+  ip netns exec "$wine_netns" python3 -c '
+import sys, time, urllib.request
+url = "http://127.0.0.1:%s/page" % sys.argv[1]
+while True:
+    try:
+        urllib.request.urlopen(url, timeout=2).read()
+    except OSError:
+        pass
+    time.sleep(0.02)
+' "$port" >/dev/null 2>&1 &
+  traffic_pids+=($!)
+  # The server answers once it listens; until then the client's fetches fail quietly.
+  e2e_wait_for 5 ip netns exec "$wine_netns" python3 -c '
+import sys, urllib.request
+urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read()' "$port" 2>/dev/null ||
+    e2e_fail "the test's HTTP server on 127.0.0.1:$port does not answer"
+  e2e_log "traffic flows on 127.0.0.1:$port in the namespace"
+}
+stop_traffic() {
+  local pid
+  for pid in "${traffic_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${traffic_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  traffic_pids=()
+}
+tcp_segments() {
+  # shellcheck disable=SC2016 # the dollars are awk's
+  ip netns exec "$wine_netns" awk '/^Tcp:/ { n++; if (n == 2) print "in", $11, "out", $12 }' /proc/net/snmp
+}
+
+# The icon's 16 x 16 picture inside its tray cell.
+PICTURE=
+picture_rect() {
+  local x y w h
+  read -r x y w h < <(e2e_tray_icon_rect 0) || return 1
+  PICTURE="16x16+$((x + 2))+$((y + 2))"
+}
+
+# face: prints "<face> red=<n> green=<n> white=<n> black=<n>" for the picture now on screen,
+# counting only the face's disc (the tray's white background shows in the corners).
+# <face> is red (not connected), smile (connected: green, black 2 x 2 eyes, no white) or wide
+# (activity: green with white eyes), else other.
+face() {
+  import -window root -crop "$PICTURE" +repage -depth 8 rgb:- | od -An -v -tu1 -w3 | awk '
+    { i = NR - 1; dx = i % 16 + 0.5 - 8; dy = int(i / 16) + 0.5 - 8 }
+    dx * dx + dy * dy >= 49 { next }
+    $1 == 255 && $2 == 0 && $3 == 0 { red++ }
+    $1 == 0 && $2 == 255 && $3 == 0 { green++ }
+    $1 == 255 && $2 == 255 && $3 == 255 { white++ }
+    $1 == 0 && $2 == 0 && $3 == 0 { black++ }
+    END {
+      face = "other"
+      if (red >= 100 && green == 0 && white == 0 && black >= 8) face = "red"
+      else if (green >= 80 && red == 0 && white == 0 && black >= 8) face = "smile"
+      else if (green >= 80 && red == 0 && white >= 8) face = "wide"
+      printf "%s red=%d green=%d white=%d black=%d\n", face, red, green, white, black
+    }'
+}
+FACE=
+face_is() {
+  FACE=$(face)
+  [ "${FACE%% *}" = "$1" ]
+}
+
+ms_text() {
+  printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000))
+}
+
+# --- Start: online, no traffic yet ------------------------------------------------------------
+e2e_hover 600 600
+e2e_start "$exe"
+e2e_wait_for 10 e2e_tray_window >/dev/null || e2e_fail "no tray icon within 10 s"
+picture_rect
+e2e_wait_for 5 face_is smile || e2e_fail "no green face within 5 s of the icon showing ($FACE)"
+e2e_log "ok: online, the face is green ($FACE)"
+read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
+read -r tray_x tray_y tray_w tray_h < <(e2e_window_geometry "$(e2e_tray_window)")
+
+start_traffic
+e2e_log "TCP segments in the namespace: $(tcp_segments)"
+
+# --- The tooltip ------------------------------------------------------------------------------
+# The sampler writes "<address>\nSegs In:<n>\nSegs Out:<n>" every 500 ms; three lines make the
+# tall tooltip.
+e2e_hover "$icon_x" "$icon_y"
+tooltip=$(e2e_wait_tooltip 5) || e2e_fail "no tooltip within 5 s of hovering over the icon"
+sleep 0.7
+read -r x y w h < <(e2e_window_geometry "$tooltip")
+e2e_screenshot tooltip "0,0,$((x + w + 20)),$((y + h + 10))" >/dev/null
+e2e_assert "the tooltip has three lines (${w} x ${h} pixels)" [ "$h" -ge 36 ]
+e2e_hover 600 600 0.3
+
+# --- The blink ---------------------------------------------------------------------------------
+smiles=0
+wides=0
+others=0
+sequence=
+deadline=$(e2e__deadline 4)
+until e2e__past "$deadline"; do
+  FACE=$(face)
+  case ${FACE%% *} in
+    smile) smiles=$((smiles + 1)) sequence+=0 ;;
+    wide) wides=$((wides + 1)) sequence+=2 ;;
+    *) others=$((others + 1)) sequence+='?' && e2e_log "unexpected picture: $FACE" ;;
+  esac
+  [ "$wides" = 1 ] && [ ! -f "$E2E_DIR/tray-wide.png" ] &&
+    e2e_screenshot tray-wide "$tray_x,$tray_y,$tray_w,$tray_h" >/dev/null
+  sleep 0.1
+done
+e2e_log "pictures every ~0.1 s while traffic flows (0 smile, 2 wide eyes): $sequence"
+e2e_assert "the face blinks: $wides wide-eyed and $smiles smiling samples, $others others" \
+  [ "$wides" -ge 3 -a "$smiles" -ge 3 -a "$others" -eq 0 ]
+changes=$(awk '{ n = 0; for (i = 2; i <= length($0); i++) if (substr($0, i, 1) != substr($0, i - 1, 1)) n++; print n }' <<<"$sequence")
+e2e_assert "the face changes picture again and again ($changes changes in 4 s)" [ "$changes" -ge 4 ]
+
+# --- Traffic stops: the smile stays -------------------------------------------------------------
+stop_traffic
+stopped=$(e2e_now_ms)
+e2e_log "traffic stopped; TCP segments in the namespace: $(tcp_segments)"
+e2e_wait_for 5 face_is smile || e2e_fail "the face did not return to the smile within 5 s ($FACE)"
+# Settled means: the smile from now on. The sampler may still flip once for the last segments.
+settled=
+deadline=$(e2e__deadline 8)
+until e2e__past "$deadline"; do
+  since=$(e2e_now_ms)
+  while face_is smile && (($(e2e_now_ms) - since < 2000)); do sleep 0.1; done
+  if (($(e2e_now_ms) - since >= 2000)); then
+    settled=$((since - stopped))
+    break
+  fi
+  e2e_log "not settled yet: $FACE"
+done
+[ -n "$settled" ] || e2e_fail "the face did not settle on the smile within 8 s of the traffic stopping"
+e2e_log "the face settled on the smile $(ms_text "$settled") s after the traffic stopped"
+e2e_assert "settled within 2 s (took $settled ms)" [ "$settled" -le 2000 ]
+e2e_screenshot tray-settled "$tray_x,$tray_y,$tray_w,$tray_h" >/dev/null
+
+# --- The statistics window -----------------------------------------------------------------------
+start_traffic
+e2e_click "$icon_x" "$icon_y" 1
+window=$(e2e_wait_window "^$statistics\$" 5) || e2e_fail "no statistics window within 5 s of the left click"
+e2e_hover 600 1000
+read -r win_x win_y win_w win_h < <(e2e_window_geometry "$window")
+e2e_log "the statistics window is at $win_x,$win_y, $win_w x $win_h"
+sleep 10
+e2e_screenshot statistics "$window" >/dev/null
+e2e_window_texts "$statistics" >"$E2E_DIR/statistics-texts.txt"
+e2e_log "the statistics window's texts: $(tr '\t\n' ': ' <"$E2E_DIR/statistics-texts.txt")"
+
+# The chart's layout, found from its colours in the window: the left wall is the light yellow
+# parallelogram at the plot's left, whose top right corner is the back wall's top left corner;
+# the legend is the only white above the floor. Sets WALL_LEFT WALL_RIGHT WALL_TOP WALL_BOTTOM
+# and LEGEND_LEFT, in window pixels.
+chart_layout() {
+  local found
+  found=$(import -window root -crop "${win_w}x${win_h}+${win_x}+${win_y}" +repage -depth 8 rgb:- |
+    od -An -v -tu1 -w3 | awk -v w="$win_w" '
+      { i = NR - 1; x = i % w; y = int(i / w) }
+      $1 == 255 && $2 == 255 && $3 == 128 {
+        if (!yellow || x < left) left = x; if (!yellow || x > right) right = x
+        if (!yellow || y < top) top = y; if (!yellow || y > bottom) bottom = y
+        yellow = 1
+      }
+      $1 == 255 && $2 == 255 && $3 == 255 { white[y] = white[y] " " x }
+      END {
+        if (!yellow) exit
+        legend = w
+        for (y = top; y < (top + bottom) / 2; y++) {
+          n = split(white[y], xs, " ")
+          for (j = 1; j <= n; j++) if (xs[j] > right && xs[j] + 0 < legend) legend = xs[j] + 0
+        }
+        print left, right, top, bottom, legend
+      }')
+  [ -n "$found" ] || return 1
+  read -r WALL_LEFT WALL_RIGHT WALL_TOP WALL_BOTTOM LEGEND_LEFT <<<"$found"
+}
+
+# line_pixels: prints "<red> <fuchsia>", the pixels of the two series' colours between the left
+# wall and the legend, from a little above the plot (the lines' depth reaches over its top
+# edge) to just below it. Not higher: the caption's icon has red in it.
+line_pixels() {
+  local x=$WALL_LEFT y=$((WALL_TOP - 20))
+  local w=$((LEGEND_LEFT - 2 - x)) h=$((WALL_BOTTOM + 6 - y))
+  import -window root -crop "${w}x${h}+$((win_x + x))+$((win_y + y))" +repage -depth 8 rgb:- |
+    od -An -v -tu1 -w3 | awk '
+      $1 == 255 && $2 == 0 && $3 == 0 { red++ }
+      $1 == 255 && $2 == 0 && $3 == 255 { fuchsia++ }
+      END { print red + 0, fuchsia + 0 }'
+}
+
+# silver_in_row <x0> <x1> <y>: pixels of the rubber band's silver (192,192,192) in one row of
+# window pixels.
+silver_in_row() {
+  import -window root -crop "$(($2 - $1))x1+$((win_x + $1))+$((win_y + $3))" +repage -depth 8 rgb:- |
+    od -An -v -tu1 -w3 | awk '$1 == 192 && $2 == 192 && $3 == 192 { n++ } END { print n + 0 }'
+}
+
+chart_layout || e2e_fail "no chart (no light yellow left wall) in the statistics window"
+e2e_log "chart layout: left wall $WALL_LEFT..$WALL_RIGHT x $WALL_TOP..$WALL_BOTTOM, legend from $LEGEND_LEFT"
+e2e_assert "the legend is right of the plot" [ "$LEGEND_LEFT" -gt $((WALL_RIGHT + 100)) -a "$LEGEND_LEFT" -lt "$win_w" ]
+read -r red fuchsia < <(line_pixels)
+e2e_log "line pixels after ten seconds of traffic: red $red, fuchsia $fuchsia"
+e2e_assert "both lines are drawn (red $red, fuchsia $fuchsia pixels in the plot)" [ "$red" -ge 200 -a "$fuchsia" -ge 200 ]
+
+# The totals: two labels that show plain decimal numbers, and they grow with the traffic.
+totals() {
+  e2e_window_texts "$statistics" | awk -F'\t' '$1 == "Static" && $2 ~ /^[0-9]+$/ { printf "%s ", $2 }'
+}
+read -r in_total out_total rest < <(totals; echo)
+e2e_assert "the totals are two plain numbers ('$in_total' '$out_total' '$rest')" \
+  [ -n "$in_total" -a -n "$out_total" -a -z "$rest" ]
+sleep 1.5
+read -r in_later out_later _ < <(totals; echo)
+e2e_log "totals: in $in_total then $in_later, out $out_total then $out_later"
+e2e_assert "the totals grow while traffic flows" [ "${in_later:-0}" -gt "$in_total" -a "${out_later:-0}" -gt "$out_total" ]
+if ! grep -qxF $'Static\tInLabel' "$E2E_DIR/statistics-texts.txt"; then
+  e2e_log "ok: the labels' initial captions are gone"
+else
+  e2e_fail "a total still shows its initial caption"
+fi
+
+# --- Zoom: drag from the plot's top left towards its bottom right ----------------------------------
+# Over the left part of the time axis and nearly all of the value axis: the view then holds the
+# older half of the samples, which leave the history within about twenty seconds.
+back_bottom=$((WALL_BOTTOM - (WALL_RIGHT - WALL_LEFT)))
+press_x=$((WALL_RIGHT + 10))
+release_x=$((press_x + (LEGEND_LEFT - WALL_RIGHT) / 2))
+release_y=$((back_bottom - 10))
+# The rubber band's top edge runs along the press row; take a row that no grid line covers.
+press_y=
+best=$win_w
+for row in $(seq $((WALL_TOP + 8)) $((WALL_TOP + 14))); do
+  n=$(silver_in_row "$press_x" "$release_x" "$row")
+  if [ "$n" -lt "$best" ]; then
+    best=$n
+    press_y=$row
+  fi
+done
+band_length=$((release_x - press_x))
+e2e_log "drag from $press_x,$press_y to $release_x,$release_y (window pixels); silver in that row before: $best of $band_length"
+e2e_screenshot statistics-before-zoom "$window" >/dev/null
+before="$E2E_TMP/before-zoom.png"
+cp "$E2E_DIR/statistics-before-zoom.png" "$before"
+
+xdotool mousemove $((win_x + press_x)) $((win_y + press_y))
+sleep 0.2
+xdotool mousedown 1
+for step in $(seq 1 12); do
+  xdotool mousemove $((win_x + press_x + (release_x - press_x) * step / 12)) \
+    $((win_y + press_y + (release_y - press_y) * step / 12))
+  sleep 0.05
+done
+sleep 0.3
+during=$(silver_in_row "$press_x" "$release_x" "$press_y")
+e2e_screenshot zoom-rubber-band "$window" >/dev/null
+xdotool mouseup 1
+e2e_assert "the rubber band shows while dragging ($during silver pixels along its top edge of $band_length)" \
+  [ "$during" -ge $((band_length / 2)) ]
+e2e_hover $((win_x + win_w + 50)) $((win_y + win_h + 20)) 1.5
+e2e_screenshot statistics-zoomed "$window" >/dev/null
+after_band=$(silver_in_row "$press_x" "$release_x" "$press_y")
+e2e_assert "no rubber band is left after the release ($after_band silver pixels in its row)" \
+  [ "$after_band" -lt $((band_length / 3)) ]
+
+# The axes are rescaled: the strips with the axes' labels differ from before. (The labels of the
+# value axis sit left of the wall, those of the time axis below the floor.)
+axis_differs() {
+  local name=$1 geometry=$2 changed
+  changed=$(compare -metric AE -crop "$geometry" "$before" "$E2E_DIR/statistics-zoomed.png" null: 2>&1 || true)
+  e2e_log "$name labels: $changed pixels changed"
+  [ "${changed%% *}" -gt 20 ] 2>/dev/null
+}
+e2e_assert "the value axis labels change" axis_differs value "$((WALL_LEFT - 10))x$((WALL_BOTTOM - WALL_TOP + 20))+0+$((WALL_TOP - 10))"
+e2e_assert "the time axis labels change" axis_differs time "$((LEGEND_LEFT))x24+0+$((WALL_BOTTOM + 2))"
+
+# The zoom holds through the window's once-a-second rebuilds: the samples in view leave the
+# history and the view empties, while unzoomed the lines always reach across the plot.
+read -r red fuchsia < <(line_pixels)
+e2e_log "line pixels just after the zoom: red $red, fuchsia $fuchsia"
+zoom_started=$(e2e_now_ms)
+lines_gone() {
+  read -r red fuchsia < <(line_pixels)
+  [ "$red" -eq 0 ] && [ "$fuchsia" -eq 0 ]
+}
+e2e_wait_for 40 lines_gone ||
+  e2e_fail "the zoomed view still shows lines 40 s after the zoom (red $red, fuchsia $fuchsia)"
+e2e_log "ok: the zoomed view emptied $(e2e_since "$zoom_started") s after the zoom, while traffic flows"
+e2e_screenshot statistics-zoomed-empty "$window" >/dev/null
+
+# --- Enter closes; the next showing is unzoomed --------------------------------------------------
+e2e_key --window "$window" Return
+e2e_assert "Enter closes the statistics window" e2e_window_gone "^$statistics\$" 3
+e2e_assert "the program keeps running" e2e_running
+e2e_click "$icon_x" "$icon_y" 1
+window=$(e2e_wait_window "^$statistics\$" 5) || e2e_fail "no statistics window within 5 s of the second left click"
+e2e_hover 600 1000 1.2
+read -r red fuchsia < <(line_pixels)
+e2e_screenshot statistics-shown-again "$window" >/dev/null
+e2e_assert "shown again, the view is unzoomed: both lines (red $red, fuchsia $fuchsia)" [ "$red" -ge 200 -a "$fuchsia" -ge 200 ]
+e2e_key --window "$window" Return
+e2e_assert "Enter closes the statistics window again" e2e_window_gone "^$statistics\$" 3
+
+# --- Exit through the menu ------------------------------------------------------------------------
+stop_traffic
+e2e_click "$icon_x" "$icon_y" 3
+menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
+read -r exit_x exit_y < <(e2e_menu_last_entry_pos "$menu")
+e2e_click "$exit_x" "$exit_y" 1
+code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
+e2e_assert_equal "the exit code after &Exit" 0 "$code"
+
+e2e_pass
