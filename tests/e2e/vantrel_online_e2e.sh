@@ -3,10 +3,12 @@
 # the notification area: the face's pixels are sampled.
 #
 # 1. Wine runs in a network namespace of its own with only loopback: the face is red and stays
-#    red, and the tooltip (hover) says "Vantrel - Not Connected".
+#    red, also while TCP traffic flows on the namespace's loopback (the face blinks only while
+#    connected), and the tooltip (hover) says "Vantrel - Not Connected".
 # 2. A veth pair joins that namespace to a second one, with addresses in 198.18.0.0/15: the face
 #    turns green within about two seconds.
-# 3. The address is taken away again: the face turns red within about two seconds.
+# 3. The address is taken away again: the face turns red within about two seconds and stays red,
+#    with traffic too.
 # 4. The program exits through its menu, Wine restarts in the machine's own namespace, and there
 #    the face turns green shortly after the program starts.
 # Nothing here touches the machine's own interfaces; phase 4 only reads them.
@@ -33,12 +35,14 @@ limit_ms=2500
 e2e_setup vantrel-online offline
 wine_netns=$E2E_NETNS
 peer_netns="${wine_netns}peer"
+traffic_pids=()
 own_cleanup() {
   local status=$?
   set +e
   ip netns pids "$peer_netns" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
   ip netns delete "$peer_netns" 2>/dev/null || true
   # The library's clean-up deletes the namespace it made and exits with the status it sees.
+  declare -F stop_traffic >/dev/null && stop_traffic
   E2E_NETNS=$wine_netns
   (exit "$status")
   e2e__cleanup
@@ -123,13 +127,60 @@ exit_through_menu() {
   e2e_assert_equal "the exit code after &Exit" 0 "$code"
 }
 
+# TCP traffic on the namespace's loopback (a file server and a client fetching from it), to show
+# that the face blinks only while connected.
+start_traffic() {
+  local port=8765 www="$E2E_TMP/www"
+  mkdir -p "$www"
+  head -c 4096 /dev/zero >"$www/page"
+  ip netns exec "$wine_netns" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
+    >/dev/null 2>&1 &
+  traffic_pids+=($!)
+  ip netns exec "$wine_netns" python3 -c '
+import sys, time, urllib.request
+while True:
+    try:
+        urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=2).read()
+    except OSError:
+        pass
+    time.sleep(0.02)
+' "$port" >/dev/null 2>&1 &
+  traffic_pids+=($!)
+}
+stop_traffic() {
+  local pid
+  for pid in "${traffic_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${traffic_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  traffic_pids=()
+}
+tcp_segments() {
+  # shellcheck disable=SC2016 # the dollars are awk's
+  ip netns exec "$wine_netns" awk '/^Tcp:/ { n++; if (n == 2) print $11 + $12 }' /proc/net/snmp
+}
+# stays_red_with_traffic <seconds>
+stays_red_with_traffic() {
+  local before after
+  before=$(tcp_segments)
+  start_traffic
+  stays red "$1" || {
+    stop_traffic
+    return 1
+  }
+  stop_traffic
+  after=$(tcp_segments)
+  e2e_log "the namespace counted $((after - before)) TCP segments meanwhile"
+  [ $((after - before)) -ge 500 ]
+}
+
 # --- 1. Offline: loopback only ------------------------------------------------------------
 e2e_hover 600 600
 e2e_start "$exe"
 e2e_wait_for 10 e2e_tray_window >/dev/null || e2e_fail "no tray icon within 10 s"
 picture_rect
 wait_face red 5 >/dev/null || e2e_fail "no red face within 5 s of the icon showing ($FACE)"
-e2e_assert "offline, the face stays red" stays red 4
+e2e_assert "offline, the face stays red" stays red 3
+# The sampler sees the segments but blinks only while connected.
+e2e_assert "offline with TCP traffic, the face stays red" stays_red_with_traffic 3
 tray_shot offline-tray
 
 # The connection check writes "Vantrel - Not Connected" once a second and the traffic sampler
@@ -182,7 +233,8 @@ e2e_log "removed 198.18.0.1/24 from the namespace"
 took=$(wait_face red 10) || e2e_fail "the face did not turn red within 10 s of losing the address ($FACE)"
 e2e_log "the face turned red $((took / 1000)).$(printf %03d $((took % 1000))) s after the address went"
 e2e_assert "red within $limit_ms ms of losing the address (took $took ms)" [ "$took" -le "$limit_ms" ]
-e2e_assert "offline again, the face stays red" stays red 3
+e2e_assert "offline again, the face stays red" stays red 2
+e2e_assert "offline again with TCP traffic, the face stays red" stays_red_with_traffic 3
 tray_shot offline-again-tray
 
 exit_through_menu

@@ -42,7 +42,7 @@ declare -a traffic_pids=()
 own_cleanup() {
   local status=$?
   set +e
-  stop_traffic
+  declare -F stop_traffic >/dev/null && stop_traffic
   ip netns pids "$peer_netns" 2>/dev/null | xargs -r kill -9 2>/dev/null
   ip netns delete "$peer_netns" 2>/dev/null
   (exit "$status")
@@ -355,6 +355,9 @@ lines_gone() {
 e2e_wait_for 40 lines_gone ||
   e2e_fail "the zoomed view still shows lines 40 s after the zoom (red $red, fuchsia $fuchsia)"
 e2e_log "ok: the zoomed view emptied $(e2e_since "$zoom_started") s after the zoom, while traffic flows"
+# A rebuild or two later it is still empty: the zoom did not come undone.
+sleep 2.2
+e2e_assert "the zoomed view stays empty (red $red, fuchsia $fuchsia)" lines_gone
 e2e_screenshot statistics-zoomed-empty "$window" >/dev/null
 
 # --- Enter closes; the next showing is unzoomed --------------------------------------------------
