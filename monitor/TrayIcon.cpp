@@ -182,16 +182,23 @@ int TTrayIcon::GetIconIndex() const
     return iconIndex_;
 }
 
+void TTrayIcon::SetIcons(TImageList* icons)
+{
+    Lock lock(*this);
+    icons_ = icons;
+    // ImageList_GetIcon makes a new icon each call, and it is ours to destroy.
+    pictures_.clear();
+    for (int index = 0; icons_ && index < icons_->Count(); ++index)
+        pictures_.emplace_back(::ImageList_GetIcon(icons_->Handle(), index, ILD_NORMAL));
+    UpdateCurrentPicture();
+}
+
 void TTrayIcon::UpdateCurrentPicture()
 {
-    // ImageList_GetIcon makes a new icon each time: the previous one is destroyed as soon
-    // as it is replaced (the shell keeps its own copy), or a blinking icon leaks two
-    // handles a second.
-    HICON picture = nullptr;
-    if (icons_ && icons_->Handle() && iconIndex_ >= 0 && iconIndex_ < icons_->Count())
-        picture = ::ImageList_GetIcon(icons_->Handle(), iconIndex_, ILD_NORMAL);
-    record_.hIcon = picture;
-    currentPicture_.reset(picture);
+    currentPicture_ = iconIndex_ >= 0 && static_cast<size_t>(iconIndex_) < pictures_.size()
+                          ? pictures_[static_cast<size_t>(iconIndex_)].get()
+                          : nullptr;
+    record_.hIcon = currentPicture_;
 }
 
 void TTrayIcon::SetIconIndex(int index)
@@ -206,7 +213,7 @@ void TTrayIcon::SetIconIndex(int index)
 void TTrayIcon::Refresh()
 {
     Lock lock(*this);
-    record_.hIcon = currentPicture_.get();
+    record_.hIcon = currentPicture_;
     if (visible_) Send(NIM_MODIFY);
 }
 
@@ -221,7 +228,6 @@ void TTrayIcon::SetVisible(bool visible)
     Lock lock(*this);
     if (visible == visible_) return;
     if (visible) {
-        if (!currentPicture_) UpdateCurrentPicture();
         visible_ = true;
         Send(NIM_ADD);  // a failure leaves the icon absent until the shell asks us again
     } else {

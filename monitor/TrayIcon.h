@@ -91,7 +91,7 @@ public:
     bool GetVisible() const;
     void SetVisible(bool visible);
 
-    void SetIcons(TImageList* icons) { icons_ = icons; }
+    void SetIcons(TImageList* icons);
     void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
     void SetOnClick(TNotifyEvent handler) { onClick_ = std::move(handler); }
 
@@ -115,7 +115,10 @@ private:
     std::wstring hint_;
     int iconIndex_ = 0;
     bool visible_ = false;
-    UniqueIcon currentPicture_;
+    // One icon per picture of the set, made once: the blink switches between two of them
+    // twice a second, and making a fresh icon each time costs a round trip to the system.
+    std::vector<UniqueIcon> pictures_;
+    HICON currentPicture_ = nullptr;
     TImageList* icons_ = nullptr;
     TPopupMenu* popupMenu_ = nullptr;
     TNotifyEvent onClick_;
