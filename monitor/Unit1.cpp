@@ -29,9 +29,7 @@ TForm1::TForm1() : TForm(kForm1Description)
     IdIPWatch1->SetHistoryFilename(L"iphist.dat");
 
     // The faces are drawn at the size the notification area uses at this display's scale.
-    HDC screen = ::GetDC(nullptr);
-    UINT dpi = static_cast<UINT>(::GetDeviceCaps(screen, LOGPIXELSY));
-    ::ReleaseDC(nullptr, screen);
+    UINT dpi = static_cast<UINT>(::GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY));
     ImageList1 = std::make_unique<TImageList>(CreateTrayImageList(TrayIconSizeForDpi(dpi)));
 
     PopupMenu1 = std::make_unique<TPopupMenu>();
@@ -85,23 +83,22 @@ void TForm1::FormCreate()
 void TForm1::FormDestroy()
 {
     StopConnectionWatcher();
-    if (statisticsModule_) {
-        ::FreeLibrary(statisticsModule_);
-        statisticsModule_ = nullptr;
-    }
+    // The function lives in the module: forget it before the module goes.
+    SetStatisticsFunction(nullptr);
+    statisticsModule_.reset();
     History.reset();
     HistoryLock.reset();
 }
 
 void TForm1::BindStatistics()
 {
-    statisticsModule_ = LoadSystemLibrary(L"iphlpapi.dll");
+    statisticsModule_.reset(LoadSystemLibrary(L"iphlpapi.dll"));
     if (!statisticsModule_) {
         sampler_.SetStatisticsAvailable(false);
         return;
     }
     auto function = reinterpret_cast<GetTcpStatisticsFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(statisticsModule_, "GetTcpStatistics")));
+        reinterpret_cast<void*>(::GetProcAddress(statisticsModule_.get(), "GetTcpStatistics")));
     if (function) SetStatisticsFunction(function);
 }
 

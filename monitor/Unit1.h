@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/Forms.h"
+#include "app/Handles.h"
 #include "app/Thread.h"
 #include "app/Timer.h"
 #include "monitor/TrafficSampler.h"
@@ -76,7 +77,7 @@ private:
     void ShowIcon(int index) override;
     void AppendSample(std::int32_t sent, std::int32_t received) override;
 
-    HMODULE statisticsModule_ = nullptr;
+    UniqueModule statisticsModule_;
     GetTcpStatisticsFunction getTcpStatistics_ = nullptr;
     TTrafficSampler sampler_;
     std::unique_ptr<CTestConnectionThread> connectionThread_;
