@@ -15,14 +15,6 @@ namespace {
 
 const wchar_t kApplicationClass[] = L"TApplication";
 
-// One wake-up event per calling thread, reused by every hand-over of that thread, so a
-// watcher that hands over twice a second creates no kernel object per call.
-HANDLE ThreadDoneEvent()
-{
-    thread_local UniqueKernelHandle event(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    return event.get();
-}
-
 }  // namespace
 
 struct TApplication::SyncRequest {
@@ -209,7 +201,12 @@ void TApplication::Synchronize(const std::function<void()>& method)
         method();
         return;
     }
-    SyncRequest request{&method, ThreadDoneEvent(), nullptr};
+    // An event of the request's own: cheap (two hand-overs a second), and nothing outlives
+    // the call, which a per-thread cached event would (its clean-up would run inside the
+    // thread's exit).
+    UniqueKernelHandle done(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!done) RaiseOSError(::GetLastError());
+    SyncRequest request{&method, done.get(), nullptr};
     ::EnterCriticalSection(&syncLock_);
     syncQueue_.push_back(&request);
     ::LeaveCriticalSection(&syncLock_);

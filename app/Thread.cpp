@@ -14,11 +14,13 @@ TThread::TThread()
 
 TThread::~TThread()
 {
-    if (handle_ && !finished_.load()) {
+    if (!handle_) return;
+    if (!finished_.load()) {
         Terminate();
         Start();  // a thread that never ran must run to its end before it can be joined
-        WaitFor();
     }
+    // Join even a thread that has finished its work: it may still be on its way out.
+    WaitFor();
 }
 
 void TThread::Start()
@@ -90,8 +92,11 @@ DWORD WINAPI TThread::ThreadProc(void* parameter)
     } catch (...) {
         // A thread's own loop decides what its exceptions mean; nothing may escape here.
     }
+    // The owner may free the object as soon as it sees the thread finished: touch nothing
+    // of it after that.
+    DWORD result = static_cast<DWORD>(self->ReturnValue);
     self->finished_ = true;
-    return static_cast<DWORD>(self->ReturnValue);
+    return result;
 }
 
 }  // namespace vantrel
