@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/tests/Later.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -30,33 +32,7 @@ BOOL WINAPI QuietShell(DWORD, NOTIFYICONDATAW*)
     return TRUE;
 }
 
-// One-shot actions on the user-interface thread, run by the modal window's loop.
-class Later {
-public:
-    static void After(UINT milliseconds, std::function<void()> action)
-    {
-        UINT_PTR id = ::SetTimer(nullptr, 0, milliseconds, Fire);
-        ASSERT_NE(id, 0u);
-        pending_[id] = std::move(action);
-    }
-    static void CancelAll()
-    {
-        for (const auto& entry : pending_) ::KillTimer(nullptr, entry.first);
-        pending_.clear();
-    }
-
-private:
-    static VOID CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD)
-    {
-        ::KillTimer(nullptr, id);
-        auto found = pending_.find(id);
-        if (found == pending_.end()) return;
-        std::function<void()> action = std::move(found->second);
-        pending_.erase(found);
-        action();
-    }
-    static inline std::map<UINT_PTR, std::function<void()>> pending_;
-};
+using testing::Later;
 
 LPARAM At(POINT p)
 {
