@@ -170,20 +170,24 @@ void TForm::SetLabelCaption(HWND label, const std::wstring& text, bool forceMeas
     // The sampler rewrites the totals twice a second; most of the time nothing changed.
     if (unchanged && !forceMeasure) return;
     if (!unchanged) ::SetWindowTextW(label, text.c_str());
-    // Auto width: the label is as wide as its text in the form's font.
+    // Auto width: the label is as wide as its text in the form's font. The sampler sets the
+    // totals twice a second, so this measures in a memory DC of the form's own and moves the
+    // label only when its size really changes.
+    if (!measureDC_) measureDC_.reset(::CreateCompatibleDC(nullptr));
     RECT bounds{0, 0, 0, 0};
     {
-        WindowDC dc(label);
-        SelectObjectRestorer selected(dc.get(), font_.get());
-        ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
+        SelectObjectRestorer selected(measureDC_.get(), font_.get());
+        ::DrawTextW(measureDC_.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
                     DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     }
-    RECT now{};
-    ::GetWindowRect(label, &now);
-    if (now.right - now.left != bounds.right || now.bottom - now.top != bounds.bottom) {
-        ::SetWindowPos(label, nullptr, 0, 0, bounds.right, bounds.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ::InvalidateRect(label, nullptr, TRUE);
+    for (auto& placement : controls_) {
+        if (placement.control != label) continue;
+        if (!forceMeasure && placement.fitted.cx == bounds.right && placement.fitted.cy == bounds.bottom) return;
+        placement.fitted = SIZE{bounds.right, bounds.bottom};
+        break;
     }
+    ::SetWindowPos(label, nullptr, 0, 0, bounds.right, bounds.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::InvalidateRect(label, nullptr, TRUE);
 }
 
 bool TForm::GetVisible() const

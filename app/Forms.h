@@ -117,12 +117,14 @@ private:
         HWND control;
         RECT designed;  // 96-DPI
         bool autoWidth;
+        SIZE fitted{-1, -1};  // the size an auto-width label was last given
     };
 
     TFormDescription description_;
     HWND handle_ = nullptr;
     UINT dpi_ = 96;
     UniqueFont font_;
+    UniqueMemoryDC measureDC_;  // for fitting labels without asking the window system for a DC
     int modalResult_ = mrNone;
     bool inModalLoop_ = false;
     std::vector<ControlPlacement> controls_;
