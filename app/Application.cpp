@@ -67,9 +67,10 @@ void TApplication::SetTitle(const std::wstring& title)
     if (handle_) ::SetWindowTextW(handle_, title_.c_str());
 }
 
-void TApplication::AddForm(TForm* form)
+void TApplication::AddForm(TForm* form, std::function<void()> clearReference)
 {
     forms_.emplace_back(form);
+    formReferences_.push_back(std::move(clearReference));
     if (!MainForm) MainForm = form;
 }
 
@@ -78,9 +79,13 @@ void TApplication::DestroyForms()
     while (!forms_.empty()) {
         std::unique_ptr<TForm> form = std::move(forms_.back());
         forms_.pop_back();
+        std::function<void()> clearReference = std::move(formReferences_.back());
+        formReferences_.pop_back();
         if (MainForm == form.get()) MainForm = nullptr;
         form->BeforeDestruction();
         form.reset();
+        // No program-wide reference outlives its window.
+        clearReference();
     }
 }
 

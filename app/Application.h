@@ -49,7 +49,9 @@ public:
     // Creates a window of class T, storing it in `reference` before its construction runs
     // (code running during the construction already finds it) and clearing the reference
     // again when the construction fails. The application owns the window and destroys the
-    // windows in reverse creation order. The first window created becomes MainForm.
+    // windows in reverse creation order, clearing each reference once its window is gone.
+    // The reference must outlive the application (the program's are program-wide). The first
+    // window created becomes MainForm.
     template <typename T>
     void CreateForm(T*& reference);
 
@@ -99,13 +101,14 @@ private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT, WPARAM, LPARAM, bool& handled);
     void Idle();
-    void AddForm(TForm* form);
+    void AddForm(TForm* form, std::function<void()> clearReference);
 
     std::wstring title_;
     HWND handle_ = nullptr;
     DWORD mainThreadId_ = 0;
     bool terminated_ = false;
     std::vector<std::unique_ptr<TForm>> forms_;
+    std::vector<std::function<void()>> formReferences_;  // each clears its window's reference
     CRITICAL_SECTION syncLock_;
     std::vector<SyncRequest*> syncQueue_;
     UniqueKernelHandle syncEvent_;
@@ -140,7 +143,7 @@ void TApplication::CreateForm(T*& reference)
         ::operator delete(raw);
         throw;
     }
-    AddForm(created);
+    AddForm(created, [&reference] { reference = nullptr; });
     // The creation handler runs once the object is whole; its exceptions are reported there.
     created->AfterConstruction();
 }

@@ -45,9 +45,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         application.HandleException();
     }
     application.DestroyForms();
-    AboutForm = nullptr;
-    Form1 = nullptr;
-    HostTestForm = nullptr;
-    Form3 = nullptr;
     return 0;
 }

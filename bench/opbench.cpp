@@ -180,9 +180,5 @@ int main(int argc, char** argv)
 
     Form1->TrayIcon1->SetVisible(false);
     application.DestroyForms();
-    AboutForm = nullptr;
-    Form1 = nullptr;
-    HostTestForm = nullptr;
-    Form3 = nullptr;
     return 0;
 }

@@ -63,7 +63,8 @@ public:
 
 TEST_F(ApplicationTest, TicksArriveWhileAModalWindowIsOpen)
 {
-    TestForm* form = nullptr;
+    static TestForm* form;  // a window reference outlives the application, as the program's do
+    form = nullptr;
     app_->CreateForm(form);
     int ticks = 0;
     TTimer counter;
@@ -186,8 +187,10 @@ TEST_F(ApplicationTest, AnExceptionInATickIsReportedAndTheTimerGoesOn)
 
 TEST_F(ApplicationTest, TheExitClosesNestedModalWindowsInnermostFirst)
 {
-    TestForm* outer = nullptr;
-    TestForm* inner = nullptr;
+    static TestForm* outer;  // a window reference outlives the application, as the program's do
+    outer = nullptr;
+    static TestForm* inner;  // a window reference outlives the application, as the program's do
+    inner = nullptr;
     app_->CreateForm(outer);
     app_->CreateForm(inner);
     std::vector<std::string> closed;
@@ -282,7 +285,8 @@ struct Throws : TForm {
 
 TEST_F(ApplicationTest, CreateFormSetsTheReferenceBeforeConstructionAndClearsItOnFailure)
 {
-    Probe* probe = nullptr;
+    static Probe* probe;  // a window reference outlives the application, as the program's do
+    probe = nullptr;
     Probe::slot = &probe;
     app_->CreateForm(probe);
     EXPECT_EQ(Probe::seenDuringConstruction, probe);
@@ -295,7 +299,8 @@ TEST_F(ApplicationTest, CreateFormSetsTheReferenceBeforeConstructionAndClearsItO
 
 TEST_F(ApplicationTest, AnExceptionInTheCreationHandlerIsReportedAndTheWindowLives)
 {
-    Throws* form = nullptr;
+    static Throws* form;  // a window reference outlives the application, as the program's do
+    form = nullptr;
     app_->CreateForm(form);
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(::IsWindow(form->Handle()));
@@ -305,7 +310,8 @@ TEST_F(ApplicationTest, AnExceptionInTheCreationHandlerIsReportedAndTheWindowLiv
 
 TEST_F(ApplicationTest, CloseRequestToTheApplicationWindow)
 {
-    TestForm* about = nullptr;
+    static TestForm* about;  // a window reference outlives the application, as the program's do
+    about = nullptr;
     app_->CreateForm(about);
     // While the main window is open modally, a close request ends only its loop.
     TTimer closeRequest;

@@ -247,10 +247,11 @@ protected:
     {
         Later::CancelAll();
         if (app_) app_->DestroyForms();
-        AboutForm = nullptr;
-        Form1 = nullptr;
-        HostTestForm = nullptr;
-        Form3 = nullptr;
+        // Destroying the windows clears every program-wide reference to them.
+        EXPECT_EQ(AboutForm, nullptr);
+        EXPECT_EQ(Form1, nullptr);
+        EXPECT_EQ(HostTestForm, nullptr);
+        EXPECT_EQ(Form3, nullptr);
         app_.reset();
         DrainThreadQueue();
         ShellRecorder::WatchThread(nullptr);

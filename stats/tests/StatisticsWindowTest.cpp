@@ -78,10 +78,6 @@ protected:
     {
         Later::CancelAll();
         if (app_) app_->DestroyForms();
-        AboutForm = nullptr;
-        Form1 = nullptr;
-        HostTestForm = nullptr;
-        Form3 = nullptr;
         app_.reset();
         DrainThreadQueue();
         shell_.reset();

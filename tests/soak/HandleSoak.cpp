@@ -188,10 +188,6 @@ protected:
     {
         if (Form1 && Form1->TrayIcon1) Form1->TrayIcon1->SetVisible(false);
         application_.reset();
-        AboutForm = nullptr;
-        Form1 = nullptr;
-        HostTestForm = nullptr;
-        Form3 = nullptr;
         TStyleManager::ResetStyle();
     }
 
