@@ -21,7 +21,10 @@ vantrel_start_xvfb() {
       flock 9
       if ! vantrel_xvfb_alive "$n"; then
         rm -f "/tmp/.X11-unix/X$n" "/tmp/.X$n-lock"
-        nohup setsid Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        # The server must not inherit the lock's descriptor: it would hold the lock for as long
+        # as it runs, and a second caller that arrived before the server was up would wait on
+        # it for ever.
+        nohup setsid Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 9>&- &
         for _ in $(seq 1 100); do vantrel_xvfb_alive "$n" && break; sleep 0.05; done
       fi
     ) 9>"/tmp/.vantrel-xvfb-$n.lock"
@@ -40,12 +43,13 @@ vantrel_wine_env() {
     (
       flock 9
       if [ ! -f "$WINEPREFIX/.vantrel-ready" ]; then
-        wineboot -i >/dev/null 2>&1 || true
+        # Nothing started here may keep the lock's descriptor (wineserver lingers): 9>&-.
+        wineboot -i >/dev/null 2>&1 9>&- || true
         # Without a window manager, let Wine draw captions and handle focus as Windows does.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 9>&-
         # A crashing test must fail, not wait for someone to close Wine's crash dialog.
-        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-        wineserver -w
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 9>&-
+        wineserver -w 9>&-
         touch "$WINEPREFIX/.vantrel-ready"
       fi
     ) 9>"/tmp/.vantrel-wineprefix.lock"

@@ -45,28 +45,37 @@ delayed)
   vt_start_responder 1 30
   # A first run starts Wine's own services in the namespace; measure once they have settled.
   ping_tool 198.18.1.2 1 >/dev/null
-  reference=$(ip netns exec "$vt_client" ping -n -c 9 -i 0.2 198.18.1.2)
-  echo "$reference"
-  average=$(sed -n 's|^rtt min/avg/max/mdev = [0-9.]*/\([0-9.]*\)/.*|\1|p' <<<"$reference")
-  [ -n "$average" ] || vt_fail "iputils ping got no replies"
-  out=$(ping_tool 198.18.1.2 9 200 0 vantrel-probe)
-  echo "$out"
-  replies=$(replies_of "$out")
-  expect_count replies 9 "$replies"
-  while read -r line; do
-    [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
-    [ "$(field from "$line")" = 198.18.1.2 ] || vt_fail "wrong sender: $line"
-    # Nothing can answer sooner than the responder's 30 ms.
-    [ "$(field time "$line")" -ge 30 ] || vt_fail "faster than the host answers: $line"
-  done <<<"$replies"
   # iputils takes its times from the kernel's receive stamps, we take ours when the wait
-  # returns, so a single reading of ours can be late by however long the scheduler kept us
-  # waiting on a busy machine; the median says what a user reads in the list.
-  median=$(while read -r line; do field time "$line"; done <<<"$replies" | sort -n | sed -n 5p)
-  awk -v ours="$median" -v theirs="$average" 'BEGIN { d = ours - theirs; exit !(d <= 2 && d >= -2) }' ||
-    vt_fail "median $median ms is not within 2 ms of iputils' average $average ms"
-  echo "median $median ms, iputils average $average ms"
-  expect_count "echoed payloads" 9 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
+  # returns, so a single reading of ours can be late by however long the scheduler (and, under
+  # Wine, its server) kept us waiting on a busy machine; the median says what a user reads in
+  # the list. A measuring fault (a coarse clock, a stamp in the wrong place) is off in every
+  # round; a busy moment on a shared machine is not, so a round that misses is measured again,
+  # up to three rounds.
+  verdict=""
+  for round in 1 2 3; do
+    reference=$(ip netns exec "$vt_client" ping -n -c 20 -i 0.2 198.18.1.2)
+    echo "$reference"
+    theirs=$(sed -n 's|^rtt min/avg/max/mdev = [0-9.]*/\([0-9.]*\)/.*|\1|p' <<<"$reference")
+    [ -n "$theirs" ] || vt_fail "iputils ping got no replies"
+    out=$(ping_tool 198.18.1.2 20 200 0 vantrel-probe)
+    echo "$out"
+    replies=$(replies_of "$out")
+    expect_count replies 20 "$replies"
+    while read -r line; do
+      [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
+      [ "$(field from "$line")" = 198.18.1.2 ] || vt_fail "wrong sender: $line"
+      # Nothing can answer sooner than the responder's 30 ms.
+      [ "$(field time "$line")" -ge 30 ] || vt_fail "faster than the host answers: $line"
+    done <<<"$replies"
+    expect_count "echoed payloads" 20 "$(grep -x 'data=vantrel-probe' <<<"$out" || true)"
+    median=$(while read -r line; do field time "$line"; done <<<"$replies" | sort -n |
+      awk '{ t[NR] = $1 } END { print (t[10] + t[11]) / 2 }')
+    verdict="round $round: median $median ms, iputils average $theirs ms"
+    echo "$verdict"
+    awk -v ours="$median" -v theirs="$theirs" 'BEGIN { d = ours - theirs; exit !(d <= 2 && d >= -2) }' &&
+      break
+    [ "$round" -lt 3 ] || vt_fail "$verdict: not within 2 ms in any of three rounds"
+  done
   ;;
 
 concurrent)

@@ -215,11 +215,12 @@ e2e__template_prefix() {
     cp -a "$VANTREL_WINEPREFIX" "$template.new" || exit 1
     rm -f "$template.new/.vantrel-ready"
     local new="$template.new"
-    WINEPREFIX=$new wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1
+    # 9>&-: no process started here may hold the lock after this block (wineserver lingers).
+    WINEPREFIX=$new wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 9>&-
     # Without a window manager, Wine draws the frames and moves the focus itself.
     WINEPREFIX=$new wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
-      >/dev/null 2>&1 || exit 1
-    WINEPREFIX=$new wineserver -w
+      >/dev/null 2>&1 9>&- || exit 1
+    WINEPREFIX=$new wineserver -w 9>&-
     mv "$template.new" "$template" || exit 1
     echo "$stamp" >"$template/.vantrel-e2e-ready"
   ) 9>"$template.lock" || e2e_fail "could not prepare the Wine prefix $template"
