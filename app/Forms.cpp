@@ -200,6 +200,7 @@ void TForm::SetVisible(bool visible)
     if (visible == GetVisible()) return;
     if (visible) {
         FormShow();
+        for (TLabel* label : labels_) label->ApplyPending();
         ::ShowWindow(handle_, SW_SHOW);
     } else {
         ::ShowWindow(handle_, SW_HIDE);
@@ -356,19 +357,24 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 void TLabel::Create(TForm& form, const wchar_t* text, int left, int top)
 {
     form_ = &form;
+    caption_ = text;
     handle_ = form.AddLabel(text, left, top);
+    form.labels_.push_back(this);
 }
 
 void TLabel::SetCaption(const std::wstring& text)
 {
-    if (form_) form_->SetLabelCaption(handle_, text);
+    if (!form_ || text == caption_) return;
+    caption_ = text;
+    pending_ = true;
+    if (form_->GetVisible()) ApplyPending();
 }
 
-std::wstring TLabel::GetCaption() const
+void TLabel::ApplyPending()
 {
-    wchar_t text[256];
-    int length = handle_ ? ::GetWindowTextW(handle_, text, 256) : 0;
-    return std::wstring(text, length);
+    if (!pending_) return;
+    pending_ = false;
+    form_->SetLabelCaption(handle_, caption_);
 }
 
 }  // namespace vantrel

@@ -36,16 +36,25 @@ struct TFormDescription {
 class TForm;
 
 // A text label of a form that sizes itself to its caption.
+// A caption on a form. While the form is hidden a new caption is only kept and reaches the
+// window when the form is shown: the monitor rewrites the totals twice a second, all day, into
+// a window that is almost never on the screen, and each window-text change is a round trip to
+// the window system.
 class TLabel {
 public:
     void Create(TForm& form, const wchar_t* text, int left, int top);
     void SetCaption(const std::wstring& text);
-    std::wstring GetCaption() const;
+    const std::wstring& GetCaption() const noexcept { return caption_; }
     HWND Handle() const noexcept { return handle_; }
 
 private:
+    friend class TForm;
+    void ApplyPending();
+
     TForm* form_ = nullptr;
     HWND handle_ = nullptr;
+    std::wstring caption_;
+    bool pending_ = false;
 };
 
 class TForm : public TObject {
@@ -128,6 +137,7 @@ private:
     int modalResult_ = mrNone;
     bool inModalLoop_ = false;
     std::vector<ControlPlacement> controls_;
+    std::vector<TLabel*> labels_;  // members of the derived form, so they live as long as it
 };
 
 }  // namespace vantrel

@@ -265,5 +265,54 @@ TEST_F(StatisticsWindow, OkAndEnterCloseWithOkEscapeDoesNothing)
     }
 }
 
+// The totals change twice a second into a window that is almost never shown: while it is
+// hidden the window text is left alone, and what the window shows when it opens is the latest
+// caption, at its own width.
+TEST_F(StatisticsWindow, TotalsSetWhileHiddenReachTheWindowWhenItIsShown)
+{
+    auto windowText = [](const TLabel& label) {
+        wchar_t text[64] = L"";
+        int length = ::GetWindowTextW(label.Handle(), text, 64);
+        return std::wstring(text, length);
+    };
+    auto width = [](const TLabel& label) {
+        RECT r{};
+        ::GetWindowRect(label.Handle(), &r);
+        return r.right - r.left;
+    };
+    // As the monitor window's sampler sets them.
+    auto setTotals = [](const wchar_t* received, const wchar_t* sent) {
+        Form3->InLabel.SetCaption(received);
+        Form3->OutLabel.SetCaption(sent);
+    };
+    const int designWidth = width(Form3->InLabel);
+
+    setTotals(L"1", L"2");
+    setTotals(L"123456789", L"7");
+    EXPECT_EQ(Form3->InLabel.GetCaption(), L"123456789");
+    EXPECT_EQ(Form3->OutLabel.GetCaption(), L"7");
+    EXPECT_EQ(windowText(Form3->InLabel), L"InLabel");
+    EXPECT_EQ(windowText(Form3->OutLabel), L"OutLabel");
+
+    Form3->Show();
+    EXPECT_EQ(windowText(Form3->InLabel), L"123456789");
+    EXPECT_EQ(windowText(Form3->OutLabel), L"7");
+    EXPECT_NE(width(Form3->InLabel), designWidth);
+    const int nineDigits = width(Form3->InLabel);
+
+    // While shown, a change reaches the window at once and the label fits its new text.
+    setTotals(L"1", L"7");
+    EXPECT_EQ(windowText(Form3->InLabel), L"1");
+    EXPECT_LT(width(Form3->InLabel), nineDigits);
+
+    Form3->Hide();
+    setTotals(L"42", L"43");
+    EXPECT_EQ(windowText(Form3->InLabel), L"1");
+    Form3->Show();
+    EXPECT_EQ(windowText(Form3->InLabel), L"42");
+    EXPECT_EQ(windowText(Form3->OutLabel), L"43");
+    Form3->Hide();
+}
+
 }  // namespace
 }  // namespace vantrel
