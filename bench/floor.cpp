@@ -5,6 +5,11 @@
 // the monitor costs above this is the cost of its own work.
 //
 // Ends on WM_CLOSE to its window or after VANTREL_FLOOR_SECONDS seconds when that is set.
+//
+// With VANTREL_FLOOR_PLATFORM=1 the handlers do the platform calls that the monitor's design
+// requires and nothing of its own: a fresh adapter enumeration at each hand-over of the pacing
+// thread, and the tooltip and a refresh sent to the shell at each 500 ms tick and once a second
+// from the watcher thread. The monitor's cost above that floor is what its own code adds.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -21,9 +26,37 @@ constexpr UINT_PTR kSlowTimer = 2;
 constexpr UINT_PTR kEndTimer = 3;
 
 std::atomic<bool> stopping{false};
+bool platformWork = false;
+using GetAdaptersAddressesFunction = ULONG(WINAPI*)(ULONG, ULONG, void*, void*, ULONG*);
+GetAdaptersAddressesFunction getAdaptersAddresses = nullptr;
+CRITICAL_SECTION trayLock;
 HANDLE stopEvent = nullptr;
 HWND mainWindow = nullptr;
 NOTIFYICONDATAW record{};
+
+void Enumerate()
+{
+    if (!getAdaptersAddresses) return;
+    // As the monitor asks: every family, no anycast, multicast, DNS servers or friendly names,
+    // a 15360-byte buffer grown when the platform asks for more.
+    ULONG size = 15360;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        void* buffer = ::HeapAlloc(::GetProcessHeap(), 0, size);
+        if (!buffer) return;
+        ULONG result = getAdaptersAddresses(0, 0x2E, nullptr, buffer, &size);
+        ::HeapFree(::GetProcessHeap(), 0, buffer);
+        if (result != ERROR_BUFFER_OVERFLOW) return;
+    }
+}
+
+void SendTray(const wchar_t* tip)
+{
+    ::EnterCriticalSection(&trayLock);
+    lstrcpynW(record.szTip, tip, 128);
+    ::Shell_NotifyIconW(NIM_MODIFY, &record);
+    ::Shell_NotifyIconW(NIM_MODIFY, &record);
+    ::LeaveCriticalSection(&trayLock);
+}
 
 DWORD WINAPI PacingThread(void*)
 {
@@ -37,6 +70,7 @@ DWORD WINAPI WatcherThread(void*)
 {
     // Mirrors the connection-state watcher: sleep a second, do nothing.
     while (::WaitForSingleObject(stopEvent, 1000) == WAIT_TIMEOUT) {
+        if (platformWork) SendTray(L"Vantrel floor");
     }
     return 0;
 }
@@ -74,8 +108,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_TIMER:
         if (wParam == kEndTimer) ::DestroyWindow(window);
-        return 0;  // the two periodic timers: nothing to do
+        if (wParam == kFastTimer && platformWork) SendTray(L"Vantrel floor\nSegs In:0\nSegs Out:0");
+        return 0;  // otherwise nothing to do
     case kHandOver:
+        if (platformWork) Enumerate();
+        return 0;
     case kTrayCallback:
         return 0;
     case WM_CLOSE:
@@ -94,6 +131,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    ::InitializeCriticalSection(&trayLock);
+    if (const char* platform = std::getenv("VANTREL_FLOOR_PLATFORM"); platform && std::atoi(platform) == 1) {
+        platformWork = true;
+        if (HMODULE iphlpapi = ::LoadLibraryExW(L"iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+            getAdaptersAddresses = reinterpret_cast<GetAdaptersAddressesFunction>(
+                reinterpret_cast<void*>(::GetProcAddress(iphlpapi, "GetAdaptersAddresses")));
+    }
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = WindowProc;

@@ -30,22 +30,31 @@ value() { sed -n "s/^$1=//p" "$results" | tail -n 1; }
 bench_start_traffic
 
 # Start-up: from the launch to the tray window showing the icon, the same moment for both
-# programs, seen from outside by polling the X server every 20 ms. Median of three.
-startup_ms() {  # startup_ms <exe> <exe name>
-  local exe=$1 name=$2 times=() started
-  for _ in 1 2 3; do
-    started=$(e2e_now_ms)
-    e2e_start "$exe" >&2
-    bench_wait_tray 30 || e2e_fail "$name: no icon within 30 s"
-    times+=($(($(e2e_now_ms) - started)))
-    sleep 2
-    if [ "$name" = floor.exe ]; then bench_close_floor; else bench_menu_exit "$name"; fi
-    e2e_wait_exit 15 >/dev/null || e2e_fail "$name did not end"
-    bench_wait_tray_gone 10 || e2e_fail "the tray still shows an icon after $name ended"
-    e2e_log "$name: icon after ${times[-1]} ms" >&2
-  done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n 2p
+# programs, seen from outside by polling the X server every 20 ms. The two programs take turns,
+# seven starts each, so that a busy moment of a shared machine falls on both; the median of each.
+startup_once() {  # startup_once <exe> <exe name>: prints the milliseconds
+  local exe=$1 name=$2 started took
+  started=$(e2e_now_ms)
+  e2e_start "$exe" >&2
+  bench_wait_tray 30 || e2e_fail "$name: no icon within 30 s"
+  took=$(($(e2e_now_ms) - started))
+  sleep 2
+  if [ "$name" = floor.exe ]; then bench_close_floor; else bench_menu_exit "$name"; fi
+  e2e_wait_exit 15 >/dev/null || e2e_fail "$name did not end"
+  bench_wait_tray_gone 10 || e2e_fail "the tray still shows an icon after $name ended"
+  e2e_log "$name: icon after $took ms" >&2
+  echo "$took"
 }
+
+median_of() { sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'; }
+
+floor_times=() vantrel_times=()
+for _ in 1 2 3 4 5 6 7; do
+  floor_times+=("$(startup_once "$floor" floor.exe)") || exit 1
+  vantrel_times+=("$(startup_once "$vantrel" vantrel.exe)") || exit 1
+done
+record floor_start "$(printf '%s\n' "${floor_times[@]}" | median_of)"
+record vantrel_start "$(printf '%s\n' "${vantrel_times[@]}" | median_of)"
 
 # Idle: no window open, loopback traffic flowing; CPU of the program's own process over the
 # run (after 10 s to settle), then its peak working set and private bytes.
@@ -69,11 +78,12 @@ idle_run() {  # idle_run <exe> <exe name> <key>
   bench_wait_tray_gone 10 || true
 }
 
-start=$(startup_ms "$floor" floor.exe) || exit 1
-record floor_start "$start"
-start=$(startup_ms "$vantrel" vantrel.exe) || exit 1
-record vantrel_start "$start"
 idle_run "$floor" floor.exe floor
+# The same floor doing the platform calls the design requires (an adapter enumeration at each
+# check, the shell sends of each tick and of the connection check) and nothing else.
+export VANTREL_FLOOR_PLATFORM=1
+idle_run "$floor" floor.exe floor_platform
+unset VANTREL_FLOOR_PLATFORM
 idle_run "$vantrel" vantrel.exe vantrel
 
 e2e_log "operation costs"
@@ -101,12 +111,14 @@ op() {  # op <name> <median|p99>
   echo "|---|---|---|---|---|"
   awk -v v="$(value vantrel_cpu)" -v f="$(value floor_cpu)" 'BEGIN {
     printf "| idle CPU, s per minute (own process, loopback traffic) | %.3f | %.3f | %.2f x | <= 1.3 x |\n", v, f, (f > 0 ? v / f : 0) }'
+  awk -v v="$(value vantrel_cpu)" -v f="$(value floor_platform_cpu)" 'BEGIN {
+    printf "| idle CPU against the floor doing the required platform calls (enumeration, shell sends) | %.3f | %.3f | %.2f x | (information) |\n", v, f, (f > 0 ? v / f : 0) }'
   awk -v v="$(value vantrel_hwm)" -v f="$(value floor_hwm)" 'BEGIN {
     printf "| peak working set (VmHWM), MiB | %.1f | %.1f | %+.1f MiB | <= +2 MiB |\n", v / 1024, f / 1024, (v - f) / 1024 }'
   awk -v v="$(value vantrel_anon)" -v f="$(value floor_anon)" 'BEGIN {
     printf "| private bytes (RssAnon) at the end, MiB | %.1f | %.1f | %+.1f MiB | <= +2 MiB |\n", v / 1024, f / 1024, (v - f) / 1024 }'
   awk -v v="$(value vantrel_start)" -v f="$(value floor_start)" 'BEGIN {
-    printf "| start-up to the icon in the tray, ms (median of 3) | %d | %d | %.2f x | <= 1.5 x |\n", v, f, (f > 0 ? v / f : 0) }'
+    printf "| start-up to the icon in the tray, ms (median of 7, taking turns) | %d | %d | %.2f x | <= 1.5 x |\n", v, f, (f > 0 ? v / f : 0) }'
   printf '| sampler tick, us median / p99 (statistics and shell entries scripted) | %s / %s | | | < 50 us |\n' "$(op tick median)" "$(op tick p99)"
   printf '| sampler tick with the real shell, us median / p99 | %s / %s | | | (information) |\n' "$(op tick_with_shell median)" "$(op tick_with_shell p99)"
   printf '| address check (enumeration included), us median / p99 | %s / %s | | | (none) |\n' "$(op address_check median)" "$(op address_check p99)"
