@@ -153,21 +153,34 @@ private:
     PAINTSTRUCT ps_{};
 };
 
-// A window DC from GetDC, released with ReleaseDC.
+// A DC of a window's client area (GetDC) or of the whole window, frame included
+// (GetWindowDC), released with ReleaseDC. Counted in test builds like the owners above.
 class WindowDC {
 public:
-    explicit WindowDC(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    enum Area { Client, Whole };
+
+    explicit WindowDC(HWND window, Area area = Client) noexcept
+        : window_(window), dc_(area == Whole ? ::GetWindowDC(window) : ::GetDC(window))
+    {
+        if (kCountHandles && dc_) ++live_;
+    }
     ~WindowDC()
     {
-        if (dc_) ::ReleaseDC(window_, dc_);
+        if (!dc_) return;
+        ::ReleaseDC(window_, dc_);
+        if (kCountHandles) --live_;
     }
     WindowDC(const WindowDC&) = delete;
     WindowDC& operator=(const WindowDC&) = delete;
     HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+    static long LiveCount() noexcept { return live_.load(); }
 
 private:
     HWND window_;
     HDC dc_;
+    static inline std::atomic<long> live_{0};
 };
 
 }  // namespace vantrel

@@ -142,14 +142,12 @@ LRESULT CALLBACK FrameSubclassProc(HWND control, UINT message, WPARAM wParam, LP
         RECT window{};
         ::GetWindowRect(control, &window);
         ::OffsetRect(&window, -window.left, -window.top);
-        const HDC dc = ::GetWindowDC(control);
-        if (dc) {
+        if (const WindowDC dc(control, WindowDC::Whole); dc) {
             const bool focused = ::GetFocus() == control;
             UniqueBrush border(::CreateSolidBrush(ToColorRef(focused ? active->data.Accent : active->data.EditBorder)));
-            ::FrameRect(dc, &window, border.get());
+            ::FrameRect(dc.get(), &window, border.get());
             ::InflateRect(&window, -1, -1);
-            ::FrameRect(dc, &window, active->edit.get());
-            ::ReleaseDC(control, dc);
+            ::FrameRect(dc.get(), &window, active->edit.get());
         }
         return result;
     }

@@ -12,9 +12,17 @@ source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../tests/netns/netns-li
 vt_require_netns
 vt_make_client
 
-# Runs pingtool in the client namespace; its output, without Windows line ends.
+# Runs pingtool in the client namespace; its output, without Windows line ends. A run that
+# ends badly fails the test with what it printed, never silently through errexit.
 ping_tool() {
-  vt_wine "$pingtool" "$@" | tr -d '\r'
+  local out status=0
+  out=$(vt_wine "$pingtool" "$@") || status=$?
+  out=$(tr -d '\r' <<<"$out")
+  if [ "$status" -ne 0 ]; then
+    echo "$out" >&2  # stdout is the caller's capture; the failure must show in the log
+    vt_fail "pingtool $* ended with exit code $status"
+  fi
+  echo "$out"
 }
 
 field() {  # field NAME LINE

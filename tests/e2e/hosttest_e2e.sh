@@ -125,19 +125,16 @@ shot() {
 }
 
 # open_host_test: right click on the icon, "&Host Test" clicked with the mouse; prints the
-# window's id. The menu's entries are alike in height and its three separators are alike, so
-# the entry's place follows from the menu's height.
+# window's id.
 open_host_test() {
-  local menu mx my mw mh item separator y
+  local menu mx my mw mh x y
   e2e_click "$icon_x" "$icon_y" 3
   menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
   read -r mx my mw mh < <(e2e_window_geometry "$menu")
-  item=18
-  separator=$(((mh - 2 - 4 * item) / 3))
-  y=$((my + 1 + 2 * item + 2 * separator + item / 2))
-  e2e_hover $((mx + mw / 2)) "$y" 0.3
+  read -r x y < <(e2e_tray_menu_entry_pos "$menu" 3)
+  e2e_hover "$x" "$y" 0.3
   e2e_screenshot "$1" "0,0,$((mx + mw + 40)),$((my + mh + 20))" >/dev/null
-  e2e_click $((mx + mw / 2)) "$y" 1
+  e2e_click "$x" "$y" 1
   e2e_wait_window "^$title\$" 5 || e2e_fail "no host test window within 5 s of choosing &Host Test"
 }
 

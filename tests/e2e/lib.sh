@@ -535,6 +535,17 @@ e2e_menu_key() {
   e2e_key --window "$1" "$2"
 }
 
+# e2e_tray_menu_entry_pos <menu id> <n>: prints the centre "x y" of entry n (1 to 4) of the
+# monitor's icon menu: four entries alike in height (about 18 pixels) with a separator between
+# each two, alike too, inside a 1-pixel border, so each entry's place follows from the menu's
+# height. Clicking is surer than the access key: the menu may not have the X focus yet.
+e2e_tray_menu_entry_pos() {
+  local mx my mw mh item=18 separator
+  read -r mx my mw mh < <(e2e_window_geometry "$1") || return 1
+  separator=$(((mh - 2 - 4 * item) / 3))
+  echo "$((mx + mw / 2)) $((my + 1 + ($2 - 1) * (item + separator) + item / 2))"
+}
+
 # e2e_menu_last_entry_pos <menu id>: prints the centre "x y" of the menu's bottom entry (entries
 # are about 18 pixels high inside a 1-pixel border).
 e2e_menu_last_entry_pos() {

@@ -43,7 +43,7 @@ struct Kind {
     long (*live)();
 };
 
-const std::array<Kind, 12> kKinds{{
+const std::array<Kind, 13> kKinds{{
     {"icon", &UniqueIcon::LiveCount},
     {"menu", &UniqueMenu::LiveCount},
     {"font", &UniqueFont::LiveCount},
@@ -56,6 +56,7 @@ const std::array<Kind, 12> kKinds{{
     {"kernel handle", &UniqueKernelHandle::LiveCount},
     {"window", &UniqueWindow::LiveCount},
     {"image list", &UniqueImageList::LiveCount},
+    {"window DC", &WindowDC::LiveCount},
 }};
 
 using Counts = std::array<long, kKinds.size()>;
