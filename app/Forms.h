@@ -35,11 +35,10 @@ struct TFormDescription {
 
 class TForm;
 
-// A text label of a form that sizes itself to its caption.
-// A caption on a form. While the form is hidden a new caption is only kept and reaches the
-// window when the form is shown: the monitor rewrites the totals twice a second, all day, into
-// a window that is almost never on the screen, and each window-text change is a round trip to
-// the window system.
+// A text label of a form that sizes itself to its caption. While the form is hidden a new
+// caption is only kept, and reaches the window when the form is shown: the monitor rewrites the
+// totals twice a second, all day, into a window that is almost never on the screen, and each
+// window-text change is a round trip to the window system.
 class TLabel {
 public:
     void Create(TForm& form, const wchar_t* text, int left, int top);
