@@ -158,21 +158,15 @@ HWND TForm::AddLabel(const wchar_t* text, int left, int top, int id)
 {
     HWND label = AddControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, left, top, 1, 13, id);
     controls_.back().autoWidth = true;
-    SetLabelCaption(label, text, true);
+    FitLabel(label, text, true);
     return label;
 }
 
-void TForm::SetLabelCaption(HWND label, const std::wstring& text, bool forceMeasure)
+void TForm::FitLabel(HWND label, const std::wstring& text, bool forceMeasure)
 {
-    wchar_t current[256];
-    int length = ::GetWindowTextW(label, current, 256);
-    bool unchanged = text.size() < 255 && text.compare(0, std::wstring::npos, current, length) == 0;
-    // The sampler rewrites the totals twice a second; most of the time nothing changed.
-    if (unchanged && !forceMeasure) return;
-    if (!unchanged) ::SetWindowTextW(label, text.c_str());
-    // Auto width: the label is as wide as its text in the form's font. The sampler sets the
-    // totals twice a second, so this measures in a memory DC of the form's own and moves the
-    // label only when its size really changes.
+    // Auto width: the label is as wide as its text in the form's font, measured in a memory DC
+    // of the form's own (no window DC to ask the window system for); the label moves only when
+    // its size really changes.
     if (!measureDC_) measureDC_.reset(::CreateCompatibleDC(nullptr));
     RECT bounds{0, 0, 0, 0};
     {
@@ -343,7 +337,7 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (placement.autoWidth) {
                 wchar_t text[256];
                 ::GetWindowTextW(placement.control, text, 256);
-                SetLabelCaption(placement.control, text, true);
+                FitLabel(placement.control, text, true);
             }
         }
         LayoutControls();
@@ -374,7 +368,8 @@ void TLabel::ApplyPending()
 {
     if (!pending_) return;
     pending_ = false;
-    form_->SetLabelCaption(handle_, caption_);
+    ::SetWindowTextW(handle_, caption_.c_str());
+    form_->FitLabel(handle_, caption_, false);
 }
 
 }  // namespace vantrel

@@ -109,9 +109,9 @@ protected:
     void PlaceControl(HWND control, int left, int top, int width, int height);
     // A label that sizes itself to its text ("auto width").
     HWND AddLabel(const wchar_t* text, int left, int top, int id = -1);
-    // Sets a label's text and fits its width to it; `forceMeasure` fits it even when the
-    // text is unchanged (after a font change).
-    void SetLabelCaption(HWND label, const std::wstring& text, bool forceMeasure = false);
+    // Fits a label's size to its text; `forceMeasure` resizes it even when the measured size
+    // is the one it already has (after a font change).
+    void FitLabel(HWND label, const std::wstring& text, bool forceMeasure);
 
     const TFormDescription& Description() const noexcept { return description_; }
 
