@@ -397,6 +397,14 @@ e2e_running() {
   [ ! -f "$E2E_TMP/exit.$id" ]
 }
 
+# e2e_end_helpers <pid>...: ends a script's own background helpers (traffic clients, servers)
+# and reaps them, so that none outlives the step that needed it.
+e2e_end_helpers() {
+  local pid
+  for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
+}
+
 # e2e_wait_exit <seconds> [process]: waits for the program to end and prints its exit code.
 # Returns 1 (printing nothing) when it is still running after that time.
 e2e_wait_exit() {

@@ -117,9 +117,7 @@ while True:
   traffic_pids+=($!)
 }
 stop_traffic() {
-  local pid
-  for pid in "${traffic_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${traffic_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  e2e_end_helpers "${traffic_pids[@]}"
   traffic_pids=()
 }
 tcp_segments() {

@@ -88,9 +88,7 @@ urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read
   e2e_log "traffic flows on 127.0.0.1:$port in the namespace"
 }
 stop_traffic() {
-  local pid
-  for pid in "${traffic_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${traffic_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  e2e_end_helpers "${traffic_pids[@]}"
   traffic_pids=()
 }
 tcp_segments() {
