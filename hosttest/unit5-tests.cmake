@@ -16,8 +16,10 @@ if(VANTREL_WINDOWS AND TARGET vantrel)
   add_test(NAME hosttest_window_e2e
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/hosttest_e2e.sh
       $<TARGET_FILE:vantrel> $<TARGET_FILE:wintext>)
+  # A Wine session is several busy processes; tell `ctest -j`, as the other end-to-end tests do.
   set_tests_properties(hosttest_window_e2e PROPERTIES
     LABELS e2e
+    PROCESSORS 2
     TIMEOUT 240
     SKIP_RETURN_CODE 77
     ENVIRONMENT "E2E_ARTIFACTS=${CMAKE_BINARY_DIR}/artifacts")

@@ -55,6 +55,8 @@ E2E_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 E2E_REPO=$(cd "$E2E_LIB_DIR/../.." && pwd)
 # shellcheck source-path=SCRIPTDIR source=../../tools/wine-env.sh
 source "$E2E_REPO/tools/wine-env.sh"
+# shellcheck source-path=SCRIPTDIR source=../netns/netns-delete.sh
+source "$E2E_REPO/tests/netns/netns-delete.sh"
 
 E2E_NAME=
 E2E_DIR=
@@ -183,6 +185,7 @@ e2e__cleanup() {
   for pid in "${E2E_PIDS[@]}"; do
     kill "$pid" 2>/dev/null || true
   done
+  e2e_stop_traffic
   if [ -n "$E2E_NETNS" ]; then
     e2e__delete_netns "$E2E_NETNS"
   fi
@@ -257,10 +260,7 @@ e2e__make_prefix() {
 }
 
 e2e__delete_netns() {
-  local pid
-  # Anything still running in the namespace would keep it alive after the delete.
-  for pid in $(ip netns pids "$1" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
-  ip netns delete "$1" 2>/dev/null || true
+  vantrel_netns_delete "$1"
 }
 
 # A script killed outright (a CTest time-out sends SIGKILL) cannot run its trap and leaves its
@@ -403,6 +403,44 @@ e2e_end_helpers() {
   local pid
   for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
   for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
+}
+
+# e2e_start_traffic [port]: TCP traffic on the loopback of the Wine session's network namespace
+# (or the machine's own, when online): a file server and a client that fetches a small page
+# about fifty times a second. Returns once a fetch has gone through, so that whatever is
+# measured next sees traffic from its first moment; python starts slowly on a busy machine.
+# e2e_stop_traffic (also run by the clean-up) ends both.
+declare -a E2E_TRAFFIC_PIDS=()
+e2e_start_traffic() {
+  local port=${1:-8765} www="$E2E_TMP/www"
+  local -a in_netns=()
+  [ -n "$E2E_NETNS" ] && in_netns=(ip netns exec "$E2E_NETNS")
+  mkdir -p "$www"
+  head -c 4096 /dev/zero >"$www/page"
+  "${in_netns[@]}" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
+    >>"$E2E_DIR/http-server.log" 2>&1 &
+  E2E_TRAFFIC_PIDS+=($!)
+  "${in_netns[@]}" python3 -c '
+import sys, time, urllib.request
+url = "http://127.0.0.1:%s/page" % sys.argv[1]
+while True:
+    try:
+        urllib.request.urlopen(url, timeout=2).read()
+    except OSError:
+        pass
+    time.sleep(0.02)
+' "$port" >/dev/null 2>&1 &
+  E2E_TRAFFIC_PIDS+=($!)
+  e2e_wait_for 10 "${in_netns[@]}" python3 -c '
+import sys, urllib.request
+urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read()' "$port" 2>/dev/null ||
+    e2e_fail "the test's HTTP server on 127.0.0.1:$port does not answer"
+  e2e_log "traffic flows on 127.0.0.1:$port${E2E_NETNS:+ in namespace $E2E_NETNS}"
+}
+
+e2e_stop_traffic() {
+  e2e_end_helpers "${E2E_TRAFFIC_PIDS[@]}"
+  E2E_TRAFFIC_PIDS=()
 }
 
 # e2e_wait_exit <seconds> [process]: waits for the program to end and prints its exit code.

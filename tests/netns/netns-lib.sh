@@ -18,20 +18,20 @@ vt_namespaces=()
 vt_pids=()
 vt_prefix=""
 vt_scratch=$(mktemp -d "/tmp/vantrel-netns.XXXXXX")
+# shellcheck source=netns-delete.sh
+source "$vt_here/netns-delete.sh"
 
 vt_cleanup() {
   local pid ns
+  # Every step must run whatever the one before it said; the script's own status stands.
+  set +e
   for pid in "${vt_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${vt_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  if [ -n "$vt_prefix" ] && [ -d "$vt_prefix" ]; then
-    WINEPREFIX="$vt_prefix" wineserver -k >/dev/null 2>&1 || true
-    WINEPREFIX="$vt_prefix" wineserver -w >/dev/null 2>&1 || true
-  fi
-  for ns in "${vt_namespaces[@]}"; do
-    # Anything still running in a namespace would keep it alive after the delete.
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -9 "$pid" 2>/dev/null || true; done
-    ip netns delete "$ns" 2>/dev/null || true
-  done
+  # The prefix copy's wineserver (and the services it started) keep the standard error of the
+  # program that started them: CTest's output pipe. Left running, they hold the test open after
+  # it has ended, so they are stopped and waited for, not left to linger.
+  vt_stop_wine
+  for ns in "${vt_namespaces[@]}"; do vantrel_netns_delete "$ns"; done
   rm -rf "$vt_scratch"
 }
 trap vt_cleanup EXIT
@@ -58,9 +58,30 @@ vt_new_ns() {
   ip netns exec "$1" ip link set lo up
 }
 
-# The client namespace, with only its loopback interface so far.
+# The client namespace, with only its loopback interface so far, and the Wine prefix that the
+# programs run in there.
 vt_make_client() {
   vt_new_ns "$vt_client"
+  vt_prepare_wine
+}
+
+# A private copy of the project's prefix, so that its wineserver starts inside the client
+# namespace (the shared prefix's server may already run outside it). Made here, in the script's
+# own shell, never lazily inside a command substitution: a variable set in that subshell would
+# be lost, and with it the clean-up of the copy's server.
+vt_prepare_wine() {
+  [ -z "$vt_prefix" ] || return 0
+  # shellcheck source=../../tools/wine-env.sh
+  ( source "$vt_repo/tools/wine-env.sh" && vantrel_wine_env ) || vt_fail "the Wine prefix cannot be prepared"
+  cp -a "${VANTREL_WINEPREFIX:-$HOME/.wine-vantrel}" "$vt_scratch/prefix" || vt_fail "the Wine prefix cannot be copied"
+  vt_prefix="$vt_scratch/prefix"
+}
+
+# Ends the prefix copy's Wine session and waits until its server has gone.
+vt_stop_wine() {
+  [ -n "$vt_prefix" ] && [ -d "$vt_prefix" ] || return 0
+  WINEPREFIX="$vt_prefix" wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$vt_prefix" timeout 10 wineserver -w >/dev/null 2>&1 || true
 }
 
 # Test host number N, joined to the client namespace; its address is 198.18.N.2.
@@ -91,14 +112,8 @@ vt_start_responder() {
   vt_fail "the echo responder of host $n did not start"
 }
 
-# Runs a Windows program under Wine inside the client namespace.
+# Runs a Windows program under Wine inside the client namespace (made by vt_make_client).
 vt_wine() {
-  if [ -z "$vt_prefix" ]; then
-    # Make sure the project's prefix exists, then take a private copy of it.
-    # shellcheck source=../../tools/wine-env.sh
-    ( source "$vt_repo/tools/wine-env.sh" && vantrel_wine_env )
-    vt_prefix="$vt_scratch/prefix"
-    cp -a "${VANTREL_WINEPREFIX:-$HOME/.wine-vantrel}" "$vt_prefix"
-  fi
+  [ -n "$vt_prefix" ] || vt_fail "vt_wine needs vt_make_client first"
   ip netns exec "$vt_client" env VANTREL_WINEPREFIX="$vt_prefix" "$vt_repo/tools/wine-run" "$@"
 }
