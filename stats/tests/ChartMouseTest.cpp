@@ -162,6 +162,14 @@ TEST_F(ChartMouse, RepaintDuringADragKeepsItAndLeavesNoTrace)
     test::FillSampleHistory(*chart);
     ::RedrawWindow(chart->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     EXPECT_TRUE(chart->GetZooming());
+    // The repaint puts the band back on top of the new picture exactly once: neither erased by
+    // the picture nor cancelled by a second exclusive-or.
+    test::TBitmap during(client.right, client.bottom);
+    chart->Draw(during.DC(), during.Bounds());
+    TChart::DrawRubberBand(during.DC(), centre.x, centre.y, centre.x + 12, centre.y + 9, chart->GetPanelColor());
+    test::TBitmap shown(client.right, client.bottom);
+    test::CaptureClient(chart->Handle(), shown);
+    EXPECT_EQ(shown.Copy(), during.Copy()) << "the rubber band did not survive the repaint";
     MoveTo({centre.x + 14, centre.y + 10});
     Release({centre.x + 14, centre.y + 10});  // below the threshold: nothing else changes
     EXPECT_FALSE(Zoomed());
