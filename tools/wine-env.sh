@@ -1,5 +1,5 @@
 # Shared set-up of Wine for the project's scripts: a prefix of our own, quiet Wine, a display.
-# Source it, then call vantrel_wine_env (and vantrel_wine_session before running a program).
+# Source it, then call vantrel_wine_env.
 
 : "${VANTREL_WINEPREFIX:=$HOME/.wine-vantrel}"
 : "${VANTREL_DISPLAY:=:87}"
@@ -54,22 +54,6 @@ vantrel_wine_env() {
       fi
     ) 9>"/tmp/.vantrel-wineprefix.lock"
   fi
-}
-
-# Starts the prefix's Wine session (its server and the services that the first program of a
-# session brings up) when none runs, detached from the caller's output. Whatever a session's
-# first program has open is inherited by the server and the services, and they outlive it:
-# under CTest that would be the first test's output pipe, and CTest waits for the pipe to
-# close, so that test would "run" until the session ends. The server lingers
-# VANTREL_WINE_LINGER seconds after the last program, so consecutive tests share a session.
-vantrel_wine_session() {
-  (
-    flock 8
-    # Exit code 0 means that no server ran for this prefix and this one now does.
-    if wineserver -p"${VANTREL_WINE_LINGER:-30}" </dev/null >/dev/null 2>&1 8>&-; then
-      wine cmd /c exit </dev/null >/dev/null 2>&1 8>&- || true
-    fi
-  ) 8>"$WINEPREFIX.session.lock"
 }
 
 # Ends the shared prefix's Wine session and the shared virtual display: the end of a test run.
