@@ -18,11 +18,18 @@ vt_namespaces=()
 vt_pids=()
 vt_prefix=""
 vt_scratch=$(mktemp -d "/tmp/vantrel-netns.XXXXXX")
+# Prefixes whose wineserver this script started itself (vt_standard_user).
+vt_servers=()
 
 vt_cleanup() {
   local pid ns
   for pid in "${vt_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${vt_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  local server
+  for server in "${vt_servers[@]}"; do
+    WINEPREFIX="$server" wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$server" wineserver -w >/dev/null 2>&1 || true
+  done
   if [ -n "$vt_prefix" ] && [ -d "$vt_prefix" ]; then
     WINEPREFIX="$vt_prefix" wineserver -k >/dev/null 2>&1 || true
     WINEPREFIX="$vt_prefix" wineserver -w >/dev/null 2>&1 || true
@@ -101,4 +108,20 @@ vt_wine() {
     cp -a "${VANTREL_WINEPREFIX:-$HOME/.wine-vantrel}" "$vt_prefix"
   fi
   ip netns exec "$vt_client" env VANTREL_WINEPREFIX="$vt_prefix" "$vt_repo/tools/wine-run" "$@"
+}
+
+# Makes the Wine session of the client namespace that of a standard Windows user (see
+# vantrel_standard_user_server in tools/wine-env.sh). Call it in the script's own shell, not in
+# a command substitution, before the first vt_wine: the prefix it makes must be known to the
+# clean-up.
+vt_standard_user() {
+  [ -z "$vt_prefix" ] || vt_fail "vt_standard_user must come before the first vt_wine"
+  # shellcheck source=../../tools/wine-env.sh
+  ( source "$vt_repo/tools/wine-env.sh" && vantrel_wine_env )
+  vt_prefix="$vt_scratch/prefix"
+  cp -a "${VANTREL_WINEPREFIX:-$HOME/.wine-vantrel}" "$vt_prefix"
+  vt_servers+=("$vt_prefix")
+  ( source "$vt_repo/tools/wine-env.sh" &&
+    WINEPREFIX="$vt_prefix" vantrel_standard_user_server "$vt_client" "$vt_scratch/wineserver.log" ) ||
+    vt_fail "could not start a wineserver without CAP_NET_RAW: $(cat "$vt_scratch/wineserver.log")"
 }
