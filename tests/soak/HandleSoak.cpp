@@ -272,7 +272,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
             OpenAndClose(*HostTestForm);
             openings += 2;
         }
-        if (i % 50 == 25) {
+        if (i % 100 == 50) {
             auto [answered, serviceHandles] = PingLoopbackBothWays();
             pings += 3;
             answers += answered;
