@@ -132,7 +132,9 @@ concurrent)
   ip netns exec "$vt_client" ping -n -q -i 0.005 198.18.1.2 >"$vt_scratch/other.txt" 2>&1 &
   other=$!
   vt_pids+=("$other")
-  sleep 0.5
+  # Its traffic is flowing before ours starts. A busy machine halves its rate, and the echo
+  # service's run is short, so it gets a second and a half of lead for its 200 replies.
+  sleep 1.5
   out=$(ping_tool 198.18.1.2 10 100 0 vantrel-probe)
   kill -INT "$other"
   wait "$other" || true
