@@ -191,7 +191,7 @@ Datagram DecodeDatagram(std::span<const std::uint8_t> datagram, std::uint16_t id
 
     out.verdict = Verdict::Answer;
     out.status = *ReplyStatusTypeOf(out.type);
-    out.msg = MessageText(out.type, out.code, datagram[h + 4]);
+    out.msg = ReplyMessage(out.type, out.code, datagram[h + 4]);
     return out;
 }
 
@@ -277,6 +277,12 @@ std::optional<std::wstring> MessageText(std::uint8_t type, std::uint8_t code, st
     }
 }
 
+std::wstring ReplyMessage(std::uint8_t type, std::uint8_t code, std::uint8_t pointer)
+{
+    if (auto text = MessageText(type, code, pointer)) return *text;
+    return L"ICMP type " + std::to_wstring(type) + L", code " + std::to_wstring(code);
+}
+
 std::uint32_t ElapsedMilliseconds(std::int64_t start, std::int64_t now, std::int64_t frequency) noexcept
 {
     if (frequency <= 0 || now < start) return 0;
@@ -301,7 +307,7 @@ void ApplyAnswer(TReplyStatus& status, const Datagram& answer, std::int32_t byte
     status.MsRoundTripTime = roundTrip;
     status.TimeToLive = answer.timeToLive;
     status.ReplyStatusType = answer.status;
-    if (answer.msg) status.Msg = *answer.msg;
+    status.Msg = answer.msg ? *answer.msg : ReplyMessage(answer.type, answer.code, 0);
     if (answer.redirectTo) status.RedirectTo = FormatIPv4(*answer.redirectTo);
 }
 

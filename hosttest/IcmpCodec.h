@@ -83,7 +83,7 @@ struct Datagram {
     IPv4Address to{};
     std::uint16_t sequence = 0;
     TReplyStatusTypes status = TReplyStatusTypes::rsError;
-    std::optional<std::wstring> msg;         // absent where the type and code have no text
+    std::optional<std::wstring> msg;         // the text of an answer
     std::optional<IPv4Address> redirectTo;   // the gateway of a redirect
     std::optional<std::wstring> replyData;   // an echo reply's bytes from the stamp on
 };
@@ -97,8 +97,12 @@ Datagram DecodeDatagram(std::span<const std::uint8_t> datagram, std::uint16_t id
 std::optional<TReplyStatusTypes> ReplyStatusTypeOf(std::uint8_t type) noexcept;
 
 // The short description of an ICMP type and code; `pointer` is the octet a parameter problem
-// points at. nullopt where there is no text (the previous one stays).
+// points at. nullopt where the table has no text.
 std::optional<std::wstring> MessageText(std::uint8_t type, std::uint8_t code, std::uint8_t pointer);
+
+// The text of an answer: the table's, or for a type and code it has no text for, one that
+// names them, so that a line about this exchange never shows an earlier exchange's text.
+std::wstring ReplyMessage(std::uint8_t type, std::uint8_t code, std::uint8_t pointer);
 
 // Whole milliseconds between two readings of a counter running at `frequency` per second,
 // truncated; 0 when the counter went backwards or the frequency is unusable.

@@ -3,8 +3,10 @@
 #include <ws2tcpip.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
+#include "hosttest/EchoServiceStatus.h"
 #include "hosttest/IcmpClock.h"
 #include "hosttest/IcmpCodec.h"
 #include "netwatch/IdWinsock.h"
@@ -14,9 +16,15 @@ namespace vantrel {
 
 namespace {
 
+constexpr int kAccessDenied = 10013;    // WSAEACCES
 constexpr int kMessageTooLong = 10040;  // WSAEMSGSIZE
 constexpr int kHostNotFound = 11001;    // WSAHOST_NOT_FOUND
 constexpr int kMaxDnsName = 255;
+// The echo service writes its own ICMP header (type, code, checksum, identifier, sequence).
+constexpr std::size_t kIcmpHeaderSize = 8;
+// Room the service needs beyond the reply record and the echoed data: the 8 bytes of an ICMP
+// error and the status block of the call (two pointers wide).
+constexpr std::size_t kServiceReplyExtra = 8 + 2 * sizeof(void*);
 
 struct AddrInfoFree {
     void operator()(ADDRINFOW* info) const noexcept { ws2::FreeAddrInfoW(info); }
@@ -195,12 +203,76 @@ void TIdCustomIcmpClient::Ping(const std::wstring& ABuffer, std::uint16_t Sequen
     std::wstring address = ResolveHost(FHost);
     if (SequenceID != 0) wSeqNo = SequenceID;
     PrepareEchoRequest(ABuffer);
-    Send(address, FPort, FRequest);
-    Receive(FReceiveTimeout);
-    // A fresh socket for every exchange: nothing left over from this one can reach the next.
-    FBinding.CloseSocket();
+    OpenRawSocketOrRemember();
+    if (FRawRefused) {
+        EchoThroughService(address);
+    } else {
+        Send(address, FPort, FRequest);
+        Receive(FReceiveTimeout);
+        // A fresh socket for every exchange: nothing left over from this one can reach the next.
+        FBinding.CloseSocket();
+    }
     DoReply();
     wSeqNo = icmp::NextSequence(wSeqNo);
+}
+
+void TIdCustomIcmpClient::OpenRawSocketOrRemember()
+{
+    if (FRawRefused || FBinding.HandleAllocated()) return;
+    try {
+        EnsureSocket();
+    } catch (const EIdSocketError& error) {
+        // Only the refusal to open the socket: an open socket that refuses the TTL is a
+        // failure like any other. Asking again at every ping would only be refused again.
+        if (error.LastError != kAccessDenied || FBinding.HandleAllocated()) throw;
+        FRawRefused = true;
+    }
+}
+
+void TIdCustomIcmpClient::EchoThroughService(const std::wstring& address)
+{
+    if (!FEchoService) {
+        FEchoService.reset(iphlp::IcmpCreateFile());
+        if (!FEchoService) RaiseSocketError(static_cast<int>(::GetLastError()));
+    }
+    // Our request after its ICMP header, the send stamp and the payload, is the service's
+    // request data: the host echoes the same bytes as on the raw path.
+    const std::uint8_t* data = FRequest.data() + kIcmpHeaderSize;
+    const auto dataSize = static_cast<WORD>(FRequest.size() - kIcmpHeaderSize);
+    FServiceReply.assign(sizeof(ICMP_ECHO_REPLY) + dataSize + kServiceReplyExtra, 0);
+    IP_OPTION_INFORMATION options{};
+    options.Ttl = static_cast<UCHAR>(FTTL);
+    IPAddr destination;
+    std::memcpy(&destination, icmp::ParseHostLiteral(address)->data(), sizeof destination);
+
+    const LONGLONG frequency = icmpclock::PerformanceFrequency();
+    const LONGLONG started = icmpclock::PerformanceCount();
+    const DWORD replies = iphlp::IcmpSendEcho2(FEchoService.get(), nullptr, nullptr, nullptr, destination,
+                                               const_cast<std::uint8_t*>(data), dataSize, &options,
+                                               FServiceReply.data(), static_cast<DWORD>(FServiceReply.size()),
+                                               static_cast<DWORD>(std::max(FReceiveTimeout, 0)));
+    const DWORD lastError = ::GetLastError();
+    // The service's own millisecond field comes in the system tick's steps; ours is measured
+    // as on the raw path.
+    const std::uint32_t roundTrip =
+        icmp::ElapsedMilliseconds(started, icmpclock::PerformanceCount(), frequency);
+
+    ICMP_ECHO_REPLY reply;
+    std::memcpy(&reply, FServiceReply.data(), sizeof reply);
+    icmp::ServiceReply outcome;
+    // No reply at all (a time-out among them) is told by the last error.
+    outcome.status = replies > 0 ? reply.Status : lastError;
+    std::memcpy(outcome.from.data(), &reply.Address, outcome.from.size());
+    outcome.timeToLive = reply.Options.Ttl;
+    outcome.optionsSize = reply.Options.OptionsSize;
+    // The echoed data lies inside our buffer; anything else is not taken.
+    const auto* first = static_cast<const std::uint8_t*>(reply.Data);
+    const std::uint8_t* bufferEnd = FServiceReply.data() + FServiceReply.size();
+    if (replies > 0 && first >= FServiceReply.data() && first <= bufferEnd &&
+        reply.DataSize <= static_cast<std::size_t>(bufferEnd - first))
+        outcome.data = {first, reply.DataSize};
+    if (!icmp::ApplyServiceReply(FReplyStatus, FReplyData, outcome, wSeqNo, roundTrip))
+        RaiseSocketError(static_cast<int>(outcome.status));
 }
 
 void TIdCustomIcmpClient::PrepareEchoRequest(const std::wstring& ABuffer)

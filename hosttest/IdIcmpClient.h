@@ -4,6 +4,10 @@
 // Ping blocks its caller for the host lookup plus at most ReceiveTimeout. The raw socket sees
 // every ICMP datagram that reaches the machine; the codec (hosttest/IcmpCodec.h) picks out the
 // one that answers the request in flight and the rest are skipped.
+//
+// Only an elevated process may open a raw socket. For everyone else the platform refuses it
+// with WSAEACCES, and the client then makes the same exchange through the platform's ICMP echo
+// service (hosttest/EchoServiceStatus.h), with the same result for the same outcome.
 
 #include <winsock2.h>
 #include <windows.h>
@@ -16,6 +20,7 @@
 #include "hosttest/ReplyStatus.h"
 #include "netwatch/IdComponent.h"
 #include "netwatch/IdException.h"
+#include "netwatch/IdIcmpService.h"
 #include "netwatch/IdLocalAddress.h"
 
 namespace vantrel {
@@ -140,6 +145,9 @@ public:
     const TReplyStatus& GetReplyStatus() const noexcept { return FReplyStatus; }
     const std::wstring& GetReplyData() const noexcept { return FReplyData; }
     std::uint16_t GetwSeqNo() const noexcept { return wSeqNo; }
+    // True once the raw socket has been refused for want of rights: from then on, for the
+    // client's life, every exchange goes through the echo service.
+    bool GetUsesEchoService() const noexcept { return FRawRefused; }
 
     TOnReplyEvent OnReply;
 
@@ -153,11 +161,19 @@ protected:
 
 private:
     void PrepareEchoRequest(const std::wstring& ABuffer);
+    // Opens the raw socket unless one is open or it was refused before; a refusal for want of
+    // rights is remembered instead of raised.
+    void OpenRawSocketOrRemember();
+    // The exchange with the dotted IPv4 `address` through the echo service.
+    void EchoThroughService(const std::wstring& address);
 
     std::uint16_t FIdentifier;
     LONGLONG FSentAt = 0;  // performance count just before the request went out
     std::vector<std::uint8_t> FRequest;
     std::vector<std::uint8_t> FReceived;
+    bool FRawRefused = false;
+    UniqueIcmpService FEchoService;  // opened by the first exchange through the service
+    std::vector<std::uint8_t> FServiceReply;
 };
 
 class TIdIcmpClient : public TIdCustomIcmpClient {

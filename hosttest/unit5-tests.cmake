@@ -13,11 +13,16 @@ if(VANTREL_WINDOWS AND TARGET vantrel)
   # The window's texts are read inside Wine by wintext.exe, made in tests/ (configured later;
   # the generator expression is resolved once every folder is configured). Exits 77 when network
   # namespaces cannot be made here.
+  # The same run as an administrator (the raw socket) and as a standard user (the raw socket
+  # refused, the platform's echo service in its place).
   add_test(NAME hosttest_window_e2e
     COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/hosttest_e2e.sh
-      $<TARGET_FILE:vantrel> $<TARGET_FILE:wintext>)
+      $<TARGET_FILE:vantrel> $<TARGET_FILE:wintext> $<TARGET_FILE:icmpprobe>)
+  add_test(NAME hosttest_window_e2e_standard_user
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tests/e2e/hosttest_e2e.sh
+      $<TARGET_FILE:vantrel> $<TARGET_FILE:wintext> $<TARGET_FILE:icmpprobe> standard-user)
   # A Wine session is several busy processes; tell `ctest -j`, as the other end-to-end tests do.
-  set_tests_properties(hosttest_window_e2e PROPERTIES
+  set_tests_properties(hosttest_window_e2e hosttest_window_e2e_standard_user PROPERTIES
     LABELS e2e
     PROCESSORS 2
     TIMEOUT 240

@@ -40,6 +40,25 @@ NETIO_STATUS WINAPI NoConvertLengthToIpv4Mask(ULONG maskLength, PULONG mask)
     return maskLength <= 32 ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;
 }
 
+HANDLE WINAPI NoIcmpCreateFile()
+{
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return INVALID_HANDLE_VALUE;
+}
+
+DWORD WINAPI NoIcmpSendEcho2(HANDLE, HANDLE, FARPROC, PVOID, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION, LPVOID,
+                             DWORD, DWORD)
+{
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return 0;
+}
+
+WINBOOL WINAPI NoIcmpCloseHandle(HANDLE)
+{
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
+
 template <auto& Entry, const char* Name, auto Substitute, typename Function = std::remove_reference_t<decltype(Entry)>>
 struct Binder;
 
@@ -57,7 +76,8 @@ struct Binder<Entry, Name, Substitute, Result(WINAPI*)(Args...)> {
 #define VANTREL_IPHLP_FUNCTIONS(X)                                                                   \
     X(GetAdaptersAddresses, NoGetAdaptersAddresses) X(GetAdaptersInfo, NoGetAdaptersInfo)              \
     X(GetUniDirectionalAdapterInfo, NoGetUniDirectionalAdapterInfo) X(GetIpAddrTable, NoGetIpAddrTable) \
-    X(ConvertLengthToIpv4Mask, NoConvertLengthToIpv4Mask)
+    X(ConvertLengthToIpv4Mask, NoConvertLengthToIpv4Mask) X(IcmpCreateFile, NoIcmpCreateFile)               \
+    X(IcmpSendEcho2, NoIcmpSendEcho2) X(IcmpCloseHandle, NoIcmpCloseHandle)
 
 #define VANTREL_IPHLP_NAME(name, substitute) constexpr char name##Name[] = #name;
 VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_NAME)

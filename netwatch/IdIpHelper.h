@@ -6,7 +6,7 @@
 // forwards the call. The substitutes answer like a platform that does not support the call:
 // size 0 and ERROR_NOT_SUPPORTED (50); ConvertLengthToIpv4Mask gives the all-ones mask with 50,
 // or ERROR_INVALID_PARAMETER (87) above 32 bits. So a machine without the module simply has no
-// addresses.
+// addresses. The echo service's entries are declared in netwatch/IdIcmpService.h.
 //
 // The entries are the seam for tests (see netwatch/EntryOverride.h).
 
@@ -16,6 +16,7 @@
 #include <iphlpapi.h>
 
 #include "netwatch/EntryOverride.h"
+#include "netwatch/IdIcmpService.h"
 
 namespace vantrel::iphlp {
 

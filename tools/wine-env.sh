@@ -67,3 +67,18 @@ vantrel_wine_stop() {
     for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
   fi
 }
+
+# vantrel_standard_user_server <network namespace> <log file>: makes the Wine session of the
+# prefix in WINEPREFIX, in that namespace, that of a standard Windows user: a raw socket is
+# refused with WSAEACCES (10013) while the platform's echo service answers. Wine creates
+# sockets in its wineserver, so the server is started first, persistent, without CAP_NET_RAW
+# (the programs then started with wine connect to it); and the namespace allows no ping
+# sockets, over which Wine would otherwise quietly emulate the raw socket. The echo service
+# runs in winedevice.exe, which keeps the capability. The caller ends the server
+# (wineserver -k, then -w) on every path. The server lives on in the background, so it keeps
+# none of the caller's descriptors.
+vantrel_standard_user_server() {
+  ip netns exec "$1" sysctl -qw net.ipv4.ping_group_range="1 0" &&
+    ip netns exec "$1" setpriv --inh-caps=-net_raw --bounding-set=-net_raw wineserver -p30 \
+      </dev/null >"$2" 2>&1
+}

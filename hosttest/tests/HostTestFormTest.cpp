@@ -261,6 +261,26 @@ TEST_F(HostTestFormTest, PingsTheLoopbackAddressOncePerTickTheFirstAfterOneSecon
     EXPECT_EQ(Lines(), lines);
 }
 
+// A standard user's raw socket: refused for want of rights. The platform's echo service is the
+// real one, on the loopback address.
+SOCKET WSAAPI RefusedRawSocket(int, int, int)
+{
+    ::SetLastError(WSAEACCES);
+    return INVALID_SOCKET;
+}
+
+TEST_F(HostTestFormTest, AStandardUserGetsTheSameLinesThroughTheEchoService)
+{
+    EntryOverride<decltype(ws2::socket)> refused{ws2::socket, &RefusedRawSocket};
+    form_->Show();
+    SetHost(L"127.0.0.1");
+    Press();
+    ASSERT_TRUE(PumpUntil([&] { return LineCount() >= 2; }, 6000));
+    Press();
+    EXPECT_TRUE(form_->IdIcmpClient1->GetUsesEchoService());
+    for (const auto& line : Lines()) EXPECT_TRUE(IsFastEchoLine(line)) << line;
+}
+
 TEST(HostTestReplyLine, OneLinePerKindOfAnswer)
 {
     struct Case {

@@ -346,7 +346,7 @@ TEST(Status, AnswerAndTimeOutWriteOnlyTheirFields)
     ASSERT_EQ(d.verdict, Verdict::Answer);
     ApplyAnswer(status, d, static_cast<std::int32_t>(unreachable.size()), 12);
     EXPECT_EQ(status.ReplyStatusType, TReplyStatusTypes::rsErrorUnreachable);
-    EXPECT_EQ(status.Msg, L"previous") << "code 3 has no text, so the previous one stays";
+    EXPECT_EQ(status.Msg, L"ICMP type 3, code 3") << "code 3 has no text of its own, and an earlier one would mislead";
     EXPECT_EQ(status.FromIpAddress, L"198.18.1.1");
     EXPECT_EQ(status.ToIpAddress, L"198.18.0.1");
     EXPECT_EQ(status.MsgCode, 3);

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -66,6 +67,31 @@ struct Network {
     int sendtoShort = 0;  // bytes to hold back
     std::optional<int> recvfromResult;  // overrides the length reported
     std::vector<std::uint8_t> lookupAddress = {198, 18, 0, 9};
+
+    // The echo service: what it was asked and how it answers.
+    struct ServiceCall {
+        HANDLE handle;
+        IPAddr destination;
+        Bytes data;
+        UCHAR ttl;
+        DWORD replySize;
+        DWORD timeout;
+    };
+    struct ServiceAnswer {
+        DWORD returned = 1;      // replies in the buffer
+        DWORD lastError = 0;     // for a call that returns 0
+        ULONG status = 0;        // IP_SUCCESS, IP_DEST_HOST_UNREACHABLE...
+        std::vector<std::uint8_t> from = {198, 18, 0, 2};
+        UCHAR ttl = 63;
+        LONGLONG takes = 0;      // counts the call lasts
+        bool echoData = true;    // a reply carries the request data back
+    };
+    bool serviceAllowed = false;  // a test that expects the raw socket only fails at any use
+    int serviceOpened = 0;
+    std::vector<HANDLE> serviceClosed;
+    std::vector<ServiceCall> serviceCalls;
+    std::deque<ServiceAnswer> serviceAnswers;  // the default answer when empty: an echo after 30 ms
+    bool serviceCreateFails = false;
 
     static inline Network* current = nullptr;
 };
@@ -198,6 +224,74 @@ void WSAAPI FakeFreeAddrInfoW(PADDRINFOW info)
     delete info;
 }
 
+LONGLONG Ms(LONGLONG milliseconds)
+{
+    return milliseconds * (kFrequency / 1000);
+}
+
+const HANDLE kServiceHandle = reinterpret_cast<HANDLE>(0x7A0);
+
+HANDLE WINAPI FakeIcmpCreateFile()
+{
+    if (!Network::current) return INVALID_HANDLE_VALUE;  // the client outlived its test's network
+    EXPECT_TRUE(Net().serviceAllowed) << "the echo service opened where the raw socket should serve";
+    if (Net().serviceCreateFails) {
+        ::SetLastError(ERROR_NOT_SUPPORTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    ++Net().serviceOpened;
+    return kServiceHandle;
+}
+
+DWORD WINAPI FakeIcmpSendEcho2(HANDLE handle, HANDLE event, FARPROC apc, PVOID context, IPAddr destination,
+                               LPVOID data, WORD size, PIP_OPTION_INFORMATION options, LPVOID replyBuffer,
+                               DWORD replySize, DWORD timeout)
+{
+    EXPECT_TRUE(Net().serviceAllowed) << "an echo through the service where the raw socket should serve";
+    // The synchronous form: no event, no completion routine.
+    EXPECT_EQ(event, nullptr);
+    EXPECT_EQ(apc, nullptr);
+    EXPECT_EQ(context, nullptr);
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    Net().serviceCalls.push_back({handle, destination, Bytes(bytes, bytes + size), options ? options->Ttl : UCHAR{0},
+                                  replySize, timeout});
+    Network::ServiceAnswer answer;
+    answer.takes = Ms(30);
+    if (!Net().serviceAnswers.empty()) {
+        answer = Net().serviceAnswers.front();
+        Net().serviceAnswers.pop_front();
+    }
+    Net().now += answer.takes;
+    // The documented least: a reply record, the request data and 8 bytes for an ICMP error.
+    if (replySize < sizeof(ICMP_ECHO_REPLY) + size + 8) {
+        ::SetLastError(IP_BUF_TOO_SMALL);
+        return 0;
+    }
+    auto* reply = static_cast<ICMP_ECHO_REPLY*>(replyBuffer);
+    std::memset(replyBuffer, 0, replySize);
+    if (answer.returned == 0) {
+        reply->Status = answer.lastError;
+        ::SetLastError(answer.lastError);
+        return 0;
+    }
+    std::memcpy(&reply->Address, answer.from.data(), 4);
+    reply->Status = answer.status;
+    reply->RoundTripTime = 16;  // the service's own figure, in system ticks: not the one to take
+    reply->Options.Ttl = answer.ttl;
+    reply->Data = reply + 1;
+    if (answer.echoData && answer.status == IP_SUCCESS) {
+        reply->DataSize = size;
+        std::memcpy(reply->Data, data, size);
+    }
+    return answer.returned;
+}
+
+WINBOOL WINAPI FakeIcmpCloseHandle(HANDLE handle)
+{
+    if (Network::current) Net().serviceClosed.push_back(handle);
+    return TRUE;
+}
+
 BOOL WINAPI FakeCounter(LARGE_INTEGER* count)
 {
     count->QuadPart = Net().now;
@@ -232,11 +326,6 @@ TPlatformVersion Windows7()
 TPlatformVersion Windows10()
 {
     return {10, 0};
-}
-
-LONGLONG Ms(LONGLONG milliseconds)
-{
-    return milliseconds * (kFrequency / 1000);
 }
 
 // The echo reply a host sends back for `request`, `delay` ms later.
@@ -289,6 +378,9 @@ protected:
     EntryOverride<decltype(icmpclock::QueryPerformanceFrequency)> frequency_{icmpclock::QueryPerformanceFrequency,
                                                                               &FakeFrequency};
     EntryOverride<decltype(icmpclock::GetTickCount64)> tick_{icmpclock::GetTickCount64, &FakeTick};
+    EntryOverride<decltype(iphlp::IcmpCreateFile)> icmpCreate_{iphlp::IcmpCreateFile, &FakeIcmpCreateFile};
+    EntryOverride<decltype(iphlp::IcmpSendEcho2)> icmpSend_{iphlp::IcmpSendEcho2, &FakeIcmpSendEcho2};
+    EntryOverride<decltype(iphlp::IcmpCloseHandle)> icmpClose_{iphlp::IcmpCloseHandle, &FakeIcmpCloseHandle};
 
     TIdIcmpClient client;
     std::vector<TReplyStatus> replies;
@@ -500,7 +592,8 @@ TEST_F(IcmpClientTest, FailuresRaiseKeepTheSocketAndTheSequence)
     };
     const Case cases[] = {
         {"lookup fails", [](Network& n) { n.lookupError = 11001; }, L"Socket Error # 11001\r\n"},
-        {"raw socket refused", [](Network& n) { n.socketError = 10013; }, L"Socket Error # 10013\r\n"},
+        {"raw socket not supported", [](Network& n) { n.socketError = 10044; }, L"Socket Error # 10044\r\n"},
+        {"TTL refused for want of rights", [](Network& n) { n.setsockoptError = 10013; }, L"Socket Error # 10013\r\n"},
         {"TTL refused", [](Network& n) { n.setsockoptError = 10042; }, L"Socket Error # 10042\r\n"},
         {"message too long", [](Network& n) { n.sendtoError = 10040; }, L"Package Size Too Big."},
         {"send fails", [](Network& n) { n.sendtoError = 10051; }, L"Socket Error # 10051\r\n"},
@@ -568,6 +661,198 @@ TEST_F(IcmpClientTest, IPVersionCannotChangeWhileASocketIsOpen)
     }
     EXPECT_EQ(client.GetIPVersion(), TIdIPVersion::Id_IPv4);
     client.SetIPVersion(TIdIPVersion::Id_IPv4);  // the same value is no change
+}
+
+// A standard user: the platform refuses the raw socket for want of rights.
+class StandardUserTest : public IcmpClientTest {
+protected:
+    StandardUserTest()
+    {
+        net.socketError = 10013;
+        net.serviceAllowed = true;
+    }
+};
+
+TEST_F(StandardUserTest, TheRefusedRawSocketIsAskedForOnceAndTheServiceCarriesEveryExchange)
+{
+    client.SetPacketSize(1024);
+    for (int ping = 0; ping < 3; ++ping) client.Ping(L"payload", 0);
+
+    EXPECT_TRUE(client.GetUsesEchoService());
+    EXPECT_EQ(std::count(net.calls.begin(), net.calls.end(), "socket"), 1) << "the refusal is remembered";
+    EXPECT_TRUE(net.sent.empty());
+    EXPECT_EQ(net.serviceOpened, 1) << "one service handle for the client's life";
+    ASSERT_EQ(net.serviceCalls.size(), 3u);
+    ASSERT_EQ(replies.size(), 3u);
+    for (int ping = 0; ping < 3; ++ping) {
+        const auto& call = net.serviceCalls[ping];
+        EXPECT_EQ(call.handle, kServiceHandle);
+        EXPECT_EQ(call.destination, (2u << 24) | (0u << 16) | (18u << 8) | 198u);
+        // The send stamp and the payload, as after the ICMP header on the raw path.
+        EXPECT_EQ(call.data, (Bytes{8, 7, 6, 5, 4, 3, 2, 1, 'p', 'a', 'y', 'l', 'o', 'a', 'd'}));
+        EXPECT_EQ(call.ttl, 128);
+        EXPECT_EQ(call.timeout, 5000u);
+        EXPECT_GE(call.replySize, sizeof(ICMP_ECHO_REPLY) + call.data.size() + 8);
+
+        const TReplyStatus& status = replies[ping];
+        EXPECT_EQ(status.ReplyStatusType, TReplyStatusTypes::rsEcho);
+        EXPECT_EQ(status.MsRoundTripTime, 30u) << "measured around the call, not the service's 16";
+        EXPECT_EQ(status.FromIpAddress, L"198.18.0.2");
+        EXPECT_EQ(status.TimeToLive, 63);
+        EXPECT_EQ(status.SequenceId, 3489 + ping);
+        EXPECT_EQ(status.MsgType, 0);
+        EXPECT_EQ(status.Msg, L"Echo");
+        EXPECT_EQ(status.BytesReceived, 20 + 8 + 15);
+    }
+    EXPECT_EQ(client.GetReplyData(), (std::wstring{8, 7, 6, 5, 4, 3, 2, 1} + L"payload"));
+    EXPECT_EQ(client.GetwSeqNo(), 3492);
+    EXPECT_TRUE(net.serviceClosed.empty());
+    {
+        // The handle belongs to the client and goes with it.
+        TIdIcmpClient other;
+        other.SetHost(L"198.18.0.2");
+        other.Ping(L"", 0);
+    }
+    EXPECT_EQ(net.serviceOpened, 2);
+    EXPECT_THAT(net.serviceClosed, ::testing::ElementsAre(kServiceHandle));
+}
+
+TEST_F(StandardUserTest, EveryOutcomeOfTheServiceIsTheOneTheRawPathGives)
+{
+    struct Case {
+        const char* what;
+        Network::ServiceAnswer answer;
+        TReplyStatusTypes kind;
+        std::uint32_t roundTrip;
+        const wchar_t* from;
+        const wchar_t* msg;
+    };
+    Network::ServiceAnswer timeOut;
+    timeOut.returned = 0;
+    timeOut.lastError = IP_REQ_TIMED_OUT;
+    timeOut.takes = Ms(5000);
+    Network::ServiceAnswer hostUnreachable;
+    hostUnreachable.status = IP_DEST_HOST_UNREACHABLE;
+    hostUnreachable.from = kRouter;
+    hostUnreachable.takes = Ms(4);
+    Network::ServiceAnswer portUnreachable = hostUnreachable;
+    portUnreachable.status = IP_DEST_PORT_UNREACHABLE;
+    Network::ServiceAnswer ttlExpired = hostUnreachable;
+    ttlExpired.status = IP_TTL_EXPIRED_TRANSIT;
+    Network::ServiceAnswer echo;
+    echo.takes = Ms(12);
+    // In this order, so that each line would show a stale text if the record kept one.
+    const Case cases[] = {
+        {"no answer", timeOut, TReplyStatusTypes::rsTimeOut, 5000, L"0.0.0.0", L"Timeout"},
+        {"host unreachable", hostUnreachable, TReplyStatusTypes::rsErrorUnreachable, 4, L"198.18.3.2",
+         L"host unreachable;"},
+        {"port unreachable", portUnreachable, TReplyStatusTypes::rsErrorUnreachable, 4, L"198.18.3.2",
+         L"ICMP type 3, code 3"},
+        {"TTL expired", ttlExpired, TReplyStatusTypes::rsErrorTTLExceeded, 4, L"198.18.3.2",
+         L"time to live exceeded in transit"},
+        {"echo", echo, TReplyStatusTypes::rsEcho, 12, L"198.18.0.2", L"Echo"},
+    };
+    for (const Case& c : cases) net.serviceAnswers.push_back(c.answer);
+    for (const Case& c : cases) {
+        client.Ping(L"", 0);
+        ASSERT_FALSE(replies.empty()) << c.what;
+        const TReplyStatus& status = replies.back();
+        EXPECT_EQ(status.ReplyStatusType, c.kind) << c.what;
+        EXPECT_EQ(status.MsRoundTripTime, c.roundTrip) << c.what;
+        EXPECT_EQ(status.FromIpAddress, c.from) << c.what;
+        EXPECT_EQ(status.Msg, c.msg) << c.what;
+    }
+    EXPECT_EQ(replies.size(), std::size(cases)) << "each outcome is a completed exchange";
+    EXPECT_EQ(client.GetwSeqNo(), 3489 + std::size(cases));
+}
+
+TEST_F(StandardUserTest, AServiceThatCannotSendOrIsMissingFailsThePing)
+{
+    Network::ServiceAnswer failure;
+    failure.returned = 0;
+    failure.lastError = IP_GENERAL_FAILURE;
+    net.serviceAnswers.push_back(failure);
+    client.OnReply = [](TObject*, const TReplyStatus&) { ADD_FAILURE() << "OnReply after a failure"; };
+    try {
+        client.Ping(L"", 0);
+        ADD_FAILURE() << "no exception";
+    } catch (const EIdSocketError& e) {
+        EXPECT_EQ(e.Message().rfind(L"Socket Error # 11050\r\n", 0), 0u) << ToUtf8(e.Message());
+    }
+    EXPECT_EQ(client.GetReplyStatus().ReplyStatusType, TReplyStatusTypes::rsError);
+    EXPECT_EQ(client.GetwSeqNo(), 3489) << "a failed ping repeats its sequence number";
+
+    // Without the service (an old system, or the entry bound to its substitute).
+    net.serviceCreateFails = true;
+    TIdIcmpClient without;
+    without.SetHost(L"198.18.0.2");
+    without.OnReply = client.OnReply;
+    EXPECT_THROW(without.Ping(L"", 0), EIdSocketError);
+    EXPECT_THROW(without.Ping(L"", 0), EIdSocketError);
+    EXPECT_EQ(std::count(net.calls.begin(), net.calls.end(), "socket"), 2) << "one refusal for each client";
+    EXPECT_EQ(without.GetwSeqNo(), 3489);
+}
+
+TEST_F(IcmpClientTest, OnlyARefusalToOpenTheSocketForWantOfRightsTurnsToTheService)
+{
+    // Another refusal is a failure, asked again at the next ping; a refusal for want of rights
+    // at a later step (the broadcast address at sendto, for one) is a failure too.
+    net.socketError = 10044;
+    EXPECT_THROW(client.Ping(L"", 0), EIdSocketError);
+    EXPECT_THROW(client.Ping(L"", 0), EIdSocketError);
+    EXPECT_EQ(std::count(net.calls.begin(), net.calls.end(), "socket"), 2);
+    net.socketError = 0;
+    net.sendtoError = 10013;
+    EXPECT_THROW(client.Ping(L"", 0), EIdSocketError);
+    EXPECT_FALSE(client.GetUsesEchoService());
+    EXPECT_TRUE(net.serviceCalls.empty());
+}
+
+// The real echo service of the platform on the loopback address; only the raw socket is
+// refused, at the socket entry.
+int WSAAPI RefuseRawSocket()
+{
+    return 10013;
+}
+
+SOCKET WSAAPI RefusedSocket(int, int type, int)
+{
+    EXPECT_EQ(type, SOCK_RAW);
+    return INVALID_SOCKET;
+}
+
+class RealEchoServiceTest : public ::testing::Test {
+protected:
+    TIdComponent stackUse;
+    EntryOverride<decltype(ws2::socket)> socket_{ws2::socket, &RefusedSocket};
+    EntryOverride<decltype(ws2::WSAGetLastError)> lastError_{ws2::WSAGetLastError, &RefuseRawSocket};
+};
+
+TEST_F(RealEchoServiceTest, LoopbackAnswersThroughTheServiceWithTheSameRecord)
+{
+    TIdIcmpClient client;
+    client.SetPacketSize(1024);
+    client.SetHost(L"127.0.0.1");
+    std::vector<TReplyStatus> replies;
+    client.OnReply = [&](TObject*, const TReplyStatus& status) { replies.push_back(status); };
+    for (int ping = 0; ping < 3; ++ping) client.Ping(L"vantrel-probe", 0);
+
+    EXPECT_TRUE(client.GetUsesEchoService());
+    ASSERT_EQ(replies.size(), 3u);
+    for (int ping = 0; ping < 3; ++ping) {
+        const TReplyStatus& status = replies[ping];
+        EXPECT_EQ(status.ReplyStatusType, TReplyStatusTypes::rsEcho) << ToUtf8(status.Msg);
+        EXPECT_EQ(status.FromIpAddress, L"127.0.0.1");
+        EXPECT_EQ(status.Msg, L"Echo");
+        EXPECT_EQ(status.SequenceId, 3489 + ping);
+        EXPECT_GT(status.TimeToLive, 0);
+        EXPECT_LE(status.MsRoundTripTime, 200u);
+        EXPECT_EQ(status.BytesReceived, 20 + 8 + 8 + 13);
+    }
+    // The echoed bytes: our send stamp, then the payload.
+    ASSERT_EQ(client.GetReplyData().size(), 8u + 13u);
+    EXPECT_EQ(client.GetReplyData().substr(8), L"vantrel-probe");
+    EXPECT_EQ(client.GetwSeqNo(), 3492);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 //   pingtool <host> <count> [interval-ms] [first-sequence] [payload]
 //
 // Each line is "reply seq=.. status=.. time=.. from=.. to=.. ttl=.. type=.. code=.. bytes=..
-// msg=<Msg> data=<payload echoed>", or "error <message>" when the ping raised.
+// path=<raw|service> msg=<Msg>", then "data=<payload echoed>" for an echo, or "error <message>"
+// when the ping raised. The path says which way the exchange went: the raw socket, or the
+// platform's echo service once the raw socket was refused.
 
 #include <windows.h>
 
@@ -57,12 +59,13 @@ int wmain(int argc, wchar_t** argv)
         vantrel::TIdIcmpClient client;
         client.SetPacketSize(1024);
         client.SetHost(host);
-        client.OnReply = [](vantrel::TObject*, const vantrel::TReplyStatus& status) {
-            std::printf("reply seq=%u status=%s time=%u from=%s to=%s ttl=%u type=%u code=%u bytes=%d msg=%s\n",
-                        status.SequenceId, kStatusNames[static_cast<int>(status.ReplyStatusType)],
-                        status.MsRoundTripTime, Narrow(status.FromIpAddress).c_str(),
-                        Narrow(status.ToIpAddress).c_str(), status.TimeToLive, status.MsgType, status.MsgCode,
-                        status.BytesReceived, Narrow(status.Msg).c_str());
+        client.OnReply = [&client](vantrel::TObject*, const vantrel::TReplyStatus& status) {
+            std::printf(
+                "reply seq=%u status=%s time=%u from=%s to=%s ttl=%u type=%u code=%u bytes=%d path=%s msg=%s\n",
+                status.SequenceId, kStatusNames[static_cast<int>(status.ReplyStatusType)], status.MsRoundTripTime,
+                Narrow(status.FromIpAddress).c_str(), Narrow(status.ToIpAddress).c_str(), status.TimeToLive,
+                status.MsgType, status.MsgCode, status.BytesReceived,
+                client.GetUsesEchoService() ? "service" : "raw", Narrow(status.Msg).c_str());
         };
         for (int i = 0; i < count; ++i) {
             if (i > 0 && interval > 0) ::Sleep(static_cast<DWORD>(interval));

@@ -2,15 +2,44 @@
 # Real pings under Wine to test hosts in network namespaces that this script creates.
 #
 #   realping-netns.sh <pingtool.exe> <delayed|concurrent|silent|rejected|unresolvable>
+#                     [administrator|standard-user <icmpprobe.exe>]
 #
+# As an administrator (root, the default) the client takes the raw socket; as a standard user
+# the raw socket is refused and the platform's echo service answers instead. Each reply line
+# says which path it came by, and the probe proves first that the session is what it claims.
 # Exits 77 (skipped) only when namespaces cannot be created.
 set -euo pipefail
 pingtool=$1
 scenario=$2
+user=${3:-administrator}
+probe=${4:-}
 source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../tests/netns/netns-lib.sh"
 
 vt_require_netns
 vt_make_client
+
+case "$user" in
+administrator)
+  path=raw probe_code=10
+  ;;
+standard-user)
+  path=service probe_code=0
+  vt_standard_user
+  ;;
+*)
+  echo "unknown user $user" >&2
+  exit 2
+  ;;
+esac
+if [ -n "$probe" ]; then
+  # Run in this shell, not in a command substitution: the first Wine run makes the session's
+  # prefix, which the clean-up must know about.
+  probe_status=0
+  vt_wine "$probe" >"$vt_scratch/probe.txt" 2>&1 || probe_status=$?
+  tr -d '\r' <"$vt_scratch/probe.txt"
+  [ "$probe_status" -eq "$probe_code" ] ||
+    vt_fail "the session is not that of an $user: the probe ended with $probe_status, not $probe_code"
+fi
 
 # Runs pingtool in the client namespace; its output, without Windows line ends. A run that
 # ends badly fails the test with what it printed, never silently through errexit.
@@ -27,6 +56,14 @@ ping_tool() {
 
 field() {  # field NAME LINE
   sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"
+}
+
+# Every reply came by the path this kind of user has.
+expect_path() {  # expect_path REPLIES
+  local line
+  while read -r line; do
+    [ "$(field path "$line")" = "$path" ] || vt_fail "not by the $path path: $line"
+  done <<<"$1"
 }
 
 replies_of() {
@@ -69,6 +106,7 @@ delayed)
     echo "$out"
     replies=$(replies_of "$out")
     expect_count replies 20 "$replies"
+    expect_path "$replies"
     while read -r line; do
       [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
       [ "$(field from "$line")" = 198.18.1.2 ] || vt_fail "wrong sender: $line"
@@ -94,7 +132,9 @@ concurrent)
   ip netns exec "$vt_client" ping -n -q -i 0.005 198.18.1.2 >"$vt_scratch/other.txt" 2>&1 &
   other=$!
   vt_pids+=("$other")
-  sleep 0.5
+  # Its traffic is flowing before ours starts. A busy machine halves its rate, and the echo
+  # service's run is short, so it gets a second and a half of lead for its 200 replies.
+  sleep 1.5
   out=$(ping_tool 198.18.1.2 10 100 0 vantrel-probe)
   kill -INT "$other"
   wait "$other" || true
@@ -104,6 +144,7 @@ concurrent)
   [ "${received:-0}" -gt 200 ] || vt_fail "the other program got only ${received:-0} replies"
   replies=$(replies_of "$out")
   expect_count replies 10 "$replies"
+  expect_path "$replies"
   while read -r line; do
     time=$(field time "$line")
     [ "$(field status "$line")" = rsEcho ] || vt_fail "not an echo: $line"
@@ -122,6 +163,7 @@ silent)
   echo "$out"
   replies=$(replies_of "$out")
   expect_count replies 2 "$replies"
+  expect_path "$replies"
   while read -r line; do
     time=$(field time "$line")
     [ "$(field status "$line")" = rsTimeOut ] || vt_fail "not a time-out: $line"
@@ -140,6 +182,7 @@ rejected)
   echo "$out"
   replies=$(replies_of "$out")
   expect_count replies 3 "$replies"
+  expect_path "$replies"
   while read -r line; do
     [ "$(field status "$line")" = rsErrorUnreachable ] || vt_fail "not unreachable: $line"
     [ "$(field from "$line")" = 198.18.3.2 ] || vt_fail "not from the rejecting host: $line"
@@ -154,4 +197,4 @@ rejected)
   exit 2
   ;;
 esac
-echo "PASS: $scenario"
+echo "PASS: $scenario as $user"

@@ -283,6 +283,16 @@ TEST_F(MissingModule, WithoutIpHelperEveryIpInformationCallAnswersNotSupported)
     mask = 0;
     EXPECT_EQ(iphlp::ConvertLengthToIpv4Mask(33, &mask), 87u);
     EXPECT_EQ(mask, 0xFFFFFFFFu);
+    // The echo service: no handle, nothing sent, and a last error that says why.
+    EXPECT_EQ(iphlp::IcmpCreateFile(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    char reply[128];
+    ::SetLastError(0);
+    EXPECT_EQ(iphlp::IcmpSendEcho2(reinterpret_cast<HANDLE>(0x50), nullptr, nullptr, nullptr, 0x0100007F, nullptr, 0,
+                                   nullptr, reply, sizeof reply, 1000),
+              0u);
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_FALSE(iphlp::IcmpCloseHandle(reinterpret_cast<HANDLE>(0x50)));
     EXPECT_EQ(TIdStack::GetSharedStack()->GetLocalAddress(), L"");
 }
 

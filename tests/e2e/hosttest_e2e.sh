@@ -9,21 +9,28 @@
 # The whole Wine session runs in a network namespace with loopback and the test hosts' links
 # only, so no ping and no name lookup leaves the machine.
 #
+# Run as root, the program pings through a raw socket as an administrator's would. With
+# "standard-user" the session is that of a user without administrator rights: the raw socket
+# is refused and the program must give the same lines through the platform's echo service.
+# icmpprobe.exe proves first which of the two the session is.
+#
 # The button and the host box are read inside Wine with wintext.exe. A list box keeps its lines
 # out of reach of WM_GETTEXT, so the list is read from the screen: its rows are 13 pixels high
 # and a row with dark pixels on the light background holds a line. The screenshots stay in the
 # artefact folder for a person to read the lines themselves.
 #
-#   hosttest_e2e.sh <vantrel.exe> <wintext.exe>
+#   hosttest_e2e.sh <vantrel.exe> <wintext.exe> <icmpprobe.exe> [standard-user]
 set -euo pipefail
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # shellcheck source-path=SCRIPTDIR source=../netns/netns-lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../netns/netns-lib.sh"
 
-usage="usage: hosttest_e2e.sh <vantrel.exe> <wintext.exe>"
+usage="usage: hosttest_e2e.sh <vantrel.exe> <wintext.exe> <icmpprobe.exe> [standard-user]"
 exe=$(realpath "${1:?$usage}")
 E2E_WINTEXT=$(realpath "${2:?$usage}")
+probe=$(realpath "${3:?$usage}")
+user=${4:-administrator}
 title='Host Test'
 
 # Test hosts hang off the end-to-end namespace; both helpers' clean-ups must run, the host
@@ -37,7 +44,14 @@ hosttest_cleanup() {
   e2e__cleanup
 }
 vt_require_netns
-e2e_setup hosttest offline
+case $user in
+administrator) e2e_setup hosttest offline ;;
+standard-user) e2e_setup hosttest-standard-user offline standard-user ;;
+*)
+  echo "$usage" >&2
+  exit 2
+  ;;
+esac
 trap hosttest_cleanup EXIT
 # The library joins its test hosts to this namespace.
 # shellcheck disable=SC2034
@@ -137,6 +151,18 @@ open_host_test() {
   e2e_click "$x" "$y" 1
   e2e_wait_window "^$title\$" 5 || e2e_fail "no host test window within 5 s of choosing &Host Test"
 }
+
+# What the session lets a program do, straight from the platform: for a standard user the raw
+# socket refused with 10013 and the echo service answering on loopback (exit 0), for an
+# administrator both allowed (exit 10), and the program takes the raw socket first.
+probe_status=0
+e2e_wine "$probe" </dev/null >"$E2E_DIR/probe.txt" 2>&1 || probe_status=$?
+e2e_log "probe: $(tr -d '\r' <"$E2E_DIR/probe.txt" | tr '\n' ' ')"
+if [ "$user" = standard-user ]; then
+  e2e_assert_equal "the session refuses raw sockets and the echo service answers" 0 "$probe_status"
+else
+  e2e_assert_equal "the session allows raw sockets" 10 "$probe_status"
+fi
 
 e2e_start "$exe"
 red_face() {

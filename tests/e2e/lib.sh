@@ -307,9 +307,11 @@ e2e__make_netns() {
   e2e_log "offline: Wine runs in network namespace $E2E_NETNS with loopback only"
 }
 
-# e2e_setup <name> [offline]: fresh artefact directory, a private Xvfb, a private Wine prefix
-# (Wine's default version setting), Wine started, and a trap that stops all of it when the
-# script ends. "offline" runs Wine without any network but loopback.
+# e2e_setup <name> [offline [standard-user]]: fresh artefact directory, a private Xvfb, a
+# private Wine prefix (Wine's default version setting), Wine started, and a trap that stops all
+# of it when the script ends. "offline" runs Wine without any network but loopback;
+# "standard-user" then makes the session that of a user without administrator rights, to whom
+# raw sockets are refused.
 e2e_setup() {
   E2E_NAME=$1
   E2E_START_TIME=$(e2e_now_ms)
@@ -330,7 +332,17 @@ e2e_setup() {
   e2e_log "display $E2E_DISPLAY, artefacts in $E2E_DIR"
   e2e__make_prefix
   [ "${2:-}" = offline ] && e2e__make_netns
+  [ "${3:-}" = standard-user ] && e2e__standard_user
   e2e__warm_up
+}
+
+# The session's wineserver started before anything else, as a standard user's (see
+# vantrel_standard_user_server); the clean-up ends it with the prefix's other processes.
+e2e__standard_user() {
+  [ -n "$E2E_NETNS" ] || e2e_fail "a standard user's session needs the offline namespace"
+  vantrel_standard_user_server "$E2E_NETNS" "$E2E_TMP/wineserver.log" ||
+    e2e_fail "could not start a wineserver without CAP_NET_RAW: $(cat "$E2E_TMP/wineserver.log")"
+  e2e_log "standard user: wineserver without CAP_NET_RAW, no ping sockets in $E2E_NETNS"
 }
 
 # Start the wineserver, its services and explorer.exe (which owns the tray) before the program

@@ -117,3 +117,13 @@ vt_wine() {
   [ -n "$vt_prefix" ] || vt_fail "vt_wine needs vt_make_client first"
   ip netns exec "$vt_client" env VANTREL_WINEPREFIX="$vt_prefix" "$vt_repo/tools/wine-run" "$@"
 }
+
+# Makes the Wine session of the client namespace that of a standard Windows user (see
+# vantrel_standard_user_server in tools/wine-env.sh): its server started now, before the first
+# vt_wine, in the prefix copy that vt_make_client made; the clean-up ends it with the copy.
+vt_standard_user() {
+  [ -n "$vt_prefix" ] || vt_fail "vt_standard_user needs vt_make_client first"
+  ( source "$vt_repo/tools/wine-env.sh" &&
+    WINEPREFIX="$vt_prefix" vantrel_standard_user_server "$vt_client" "$vt_scratch/wineserver.log" ) ||
+    vt_fail "could not start a wineserver without CAP_NET_RAW: $(cat "$vt_scratch/wineserver.log")"
+}

@@ -1,6 +1,7 @@
 // The accelerated soak: the four windows built as the program builds them, then the tray icon,
-// the sampler tick, the IP check, the chart rebuild and paint and the opening and closing of
-// the windows, driven tens of thousands of times in one process. Wine answers 0 to
+// the sampler tick, the IP check, the chart rebuild and paint, the opening and closing of the
+// windows and loopback pings by both of the echo client's paths, driven tens of thousands of
+// times in one process. Wine answers 0 to
 // GetGuiResources and GetProcessHandleCount, so the proof that nothing grows is the programs'
 // own count: this target and everything it drives are compiled with VANTREL_COUNT_HANDLES, so
 // every owning wrapper kind keeps a live count.
@@ -14,10 +15,12 @@
 #include <malloc.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "about/About.h"
@@ -25,10 +28,14 @@
 #include "app/Exceptions.h"
 #include "app/Handles.h"
 #include "app/VisualStyle.h"
+#include "hosttest/IdIcmpClient.h"
 #include "hosttest/Unit5.h"
 #include "monitor/TrayPictures.h"
 #include "monitor/Unit1.h"
+#include "netwatch/EntryOverride.h"
 #include "netwatch/IdIPWatch.h"
+#include "netwatch/IdIcmpService.h"
+#include "netwatch/IdWinsock.h"
 #include "stats/Unit3.h"
 
 #ifndef VANTREL_COUNT_HANDLES
@@ -43,7 +50,7 @@ struct Kind {
     long (*live)();
 };
 
-const std::array<Kind, 13> kKinds{{
+const std::array<Kind, 14> kKinds{{
     {"icon", &UniqueIcon::LiveCount},
     {"menu", &UniqueMenu::LiveCount},
     {"font", &UniqueFont::LiveCount},
@@ -57,6 +64,7 @@ const std::array<Kind, 13> kKinds{{
     {"window", &UniqueWindow::LiveCount},
     {"image list", &UniqueImageList::LiveCount},
     {"window DC", &WindowDC::LiveCount},
+    {"echo service", &UniqueIcmpService::LiveCount},
 }};
 
 using Counts = std::array<long, kKinds.size()>;
@@ -115,6 +123,38 @@ int Iterations()
     const char* text = std::getenv("VANTREL_SOAK_ITERATIONS");
     int value = text ? std::atoi(text) : 0;
     return value > 0 ? value : 10000;
+}
+
+// The raw socket refused as it is to a user without administrator rights.
+SOCKET WSAAPI RefusedRawSocket(int, int, int)
+{
+    ::SetLastError(WSAEACCES);
+    return INVALID_SOCKET;
+}
+
+// Two loopback pings through the platform's echo service and one through the raw socket, each
+// path with a client of its own made and destroyed here. Returns the pings answered and the
+// echo service handles that were live during the pings.
+std::pair<int, long> PingLoopbackBothWays()
+{
+    int answered = 0;
+    long serviceHandles = 0;
+    auto ping = [&answered](TIdIcmpClient& client) {
+        client.Ping(L"", 0);
+        if (client.GetReplyStatus().ReplyStatusType == TReplyStatusTypes::rsEcho) ++answered;
+    };
+    {
+        EntryOverride<decltype(ws2::socket)> refused(ws2::socket, &RefusedRawSocket);
+        TIdIcmpClient client;
+        client.SetHost(L"127.0.0.1");
+        ping(client);
+        ping(client);
+        serviceHandles = UniqueIcmpService::LiveCount();
+    }
+    TIdIcmpClient client;
+    client.SetHost(L"127.0.0.1");
+    ping(client);
+    return {answered, serviceHandles};
 }
 
 // The window that the closing timer below closes.
@@ -204,7 +244,8 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     const RECT bounds{0, 0, 521, 385};
 
     int index = 0;
-    int ticks = 0, iconChanges = 0, checks = 0, rebuilds = 0, paints = 0, openings = 0;
+    int ticks = 0, iconChanges = 0, checks = 0, rebuilds = 0, paints = 0, openings = 0, pings = 0, answers = 0;
+    long serviceHandlesDuringPings = 0;
     auto iteration = [&](int i) {
         Form1->Timer1Timer(nullptr);
         ++ticks;
@@ -231,6 +272,12 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
             OpenAndClose(*HostTestForm);
             openings += 2;
         }
+        if (i % 100 == 50) {
+            auto [answered, serviceHandles] = PingLoopbackBothWays();
+            pings += 3;
+            answers += answered;
+            serviceHandlesDuringPings = std::max(serviceHandlesDuringPings, serviceHandles);
+        }
         // The background checks, timers and hand-overs run between the driven calls.
         application_->ProcessMessages();
     };
@@ -245,6 +292,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     EXPECT_GT(afterWarmUp[0], 0) << "no live icon: are the counts compiled in?";
     EXPECT_GT(afterWarmUp[2], 0) << "no live font";
     EXPECT_GT(afterWarmUp[9], 0) << "no live kernel handle";
+    EXPECT_EQ(serviceHandlesDuringPings, 1) << "the echo service's handle is not counted while it is open";
 
     const int iterations = Iterations();
     const DWORD started = ::GetTickCount();
@@ -256,9 +304,9 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     const long long privateAfterLoop = PrivateBytes();
 
     std::printf("%d iterations in %lu ms; with the warm-up: %d ticks, %d icon changes, %d IP checks, %d rebuilds, %d paints, "
-                "%d windows opened and closed\n",
+                "%d windows opened and closed, %d loopback pings (%d answered)\n",
                 iterations, static_cast<unsigned long>(elapsed), ticks, iconChanges, checks, rebuilds, paints,
-                openings);
+                openings, pings, answers);
     for (std::size_t i = 0; i < kKinds.size(); ++i)
         std::printf("  %-14s live: start %ld, after warm-up %ld, after the loop %ld\n", kKinds[i].name, initial_[i],
                     afterWarmUp[i], afterLoop[i]);
@@ -275,6 +323,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     if (privateAfterWarmUp > 0) {
         EXPECT_LT(privateAfterLoop - privateAfterWarmUp, 1024 * 1024);
     }
+    EXPECT_EQ(answers, pings) << "loopback pings that got no echo";
     EXPECT_TRUE(reports_.empty()) << "error reports during the soak, the first: "
                                   << (reports_.empty() ? std::string() : ToUtf8(reports_.front()));
 
