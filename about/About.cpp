@@ -70,7 +70,17 @@ void TAboutForm::BitBtn1Click(TObject*)
 void TAboutForm::Label3Click(TObject*)
 {
     // The shell opens the address in the user's browser; a failure to start it is silent.
-    std::string command = "explorer ";
+    // A bare "explorer" would be looked for in the program's own folder and the current one
+    // before the Windows folder, and people download the program into the folder where
+    // everything else they download lands: explorer is named by its full path, quoted
+    // because that path may hold spaces.
+    char windows[MAX_PATH];
+    const UINT length = ::GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::string command = "\"";
+    command.append(windows, length);
+    if (command.back() != '\\') command += '\\';
+    command += "explorer.exe\" ";
     for (const wchar_t* c = WebAddress; *c; ++c) command += static_cast<char>(*c);
     ::WinExec(command.c_str(), SW_SHOW);
 }
