@@ -11,47 +11,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cwctype>
-#include <string>
 #include <vector>
 
 #include "app/Exceptions.h"
 #include "app/SystemModule.h"
 #include "netwatch/EntryOverride.h"
+#include "netwatch/tests/PlantedModule.h"
 
 namespace vantrel {
 namespace {
 
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
-bool Marked(const wchar_t* moduleName)
-{
-    const std::wstring eventName =
-        L"Local\\VantrelPlanted." + std::to_wstring(::GetCurrentProcessId()) + L"." + Lower(moduleName);
-    HANDLE event = ::OpenEventW(SYNCHRONIZE, FALSE, eventName.c_str());
-    if (!event) return false;
-    ::CloseHandle(event);
-    return true;
-}
-
-std::wstring FolderOf(HMODULE module)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(module, path, MAX_PATH);
-    const std::wstring text = path;
-    return Lower(text.substr(0, text.find_last_of(L'\\')));
-}
-
-std::wstring SystemFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetSystemDirectoryW(path, MAX_PATH);
-    return Lower(path);
-}
+using namespace planting;
 
 struct Recorder {
     static inline std::vector<DWORD> calls;
@@ -96,14 +66,14 @@ TEST(DllSearch, AModuleASystemModuleLoadsOnDemandComesFromTheSystemDirectory)
 
     const HMODULE video = ::GetModuleHandleW(L"msvfw32.dll");
     ASSERT_NE(video, nullptr) << "the common controls did not load msvfw32.dll: the case shows nothing";
-    EXPECT_EQ(FolderOf(video), SystemFolder());
+    EXPECT_EQ(ModuleFolder(video), SystemFolder());
     EXPECT_FALSE(Marked(L"msvfw32.dll")) << "the planted msvfw32.dll was loaded";
 
     // The check can see a planted module: asked for from the program's folder, the other one
     // loads and leaves its mark.
     const HMODULE planted = ::LoadLibraryExW(L"opengl32.dll", nullptr, LOAD_LIBRARY_SEARCH_APPLICATION_DIR);
     ASSERT_NE(planted, nullptr);
-    EXPECT_NE(FolderOf(planted), SystemFolder());
+    EXPECT_NE(ModuleFolder(planted), SystemFolder());
     EXPECT_TRUE(Marked(L"opengl32.dll"));
     ::FreeLibrary(planted);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/tests/Later.h"
+
 #include <algorithm>
 #include <atomic>
 #include <string>
@@ -45,21 +47,6 @@ struct Recorder {
         return answer;
     }
 };
-
-// Handles this thread's messages (the retry timer's ticks among them) for a while.
-void PumpFor(DWORD milliseconds)
-{
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < milliseconds) {
-        MSG msg;
-        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        } else {
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        }
-    }
-}
 
 HIMAGELIST ThreeIcons()
 {
@@ -295,7 +282,7 @@ TEST_F(TrayIconTest, AnAddTheBusyShellRefusedIsTriedOnceASecondUntilItTakes)
     // Meanwhile the program goes on changing what the icon should show.
     icon_->SetHint(L"Vantrel - Not Connected");
     icon_->SetIconIndex(1);
-    PumpFor(3500);
+    testing::RunMessagesFor(3500);
 
     const std::vector<Call> adds = AddsSince(mark);
     ASSERT_EQ(adds.size(), 3u);  // the refused one, one more refused, the one that took
@@ -322,11 +309,11 @@ TEST_F(TrayIconTest, RetriesStopWhenTheIconIsNoLongerWanted)
     Recorder::failingAdds = 1000;
     const size_t mark = Recorder::calls.size();
     icon_->SetVisible(true);
-    PumpFor(1300);
+    testing::RunMessagesFor(1300);
     EXPECT_EQ(AddsSince(mark).size(), 2u);
     icon_->SetVisible(false);
     EXPECT_EQ(Recorder::calls.back().message, static_cast<DWORD>(NIM_DELETE));
-    PumpFor(2300);
+    testing::RunMessagesFor(2300);
     EXPECT_EQ(AddsSince(mark).size(), 2u);
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/tests/Later.h"
+
 #include <cstdlib>
 #include <cstdio>
 #include <map>
@@ -95,20 +97,6 @@ std::vector<HWND> ChildrenOf(HWND window)
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         children.push_back(child);
     return children;
-}
-
-void PumpFor(DWORD milliseconds)
-{
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < milliseconds) {
-        MSG msg;
-        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        } else {
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        }
-    }
 }
 
 // What the window description gives each window that is ever shown.
@@ -210,7 +198,7 @@ protected:
         RECT frame{};
         ::GetWindowRect(form.Handle(), &frame);
         ::RedrawWindow(form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-        PumpFor(300);
+        testing::RunMessagesFor(300);
         test::TBitmap picture(frame.right - frame.left, frame.bottom - frame.top);
         {
             WindowDC dc(form.Handle(), WindowDC::Whole);
