@@ -22,20 +22,19 @@ TAboutForm::TAboutForm() : TForm(kAboutDescription)
     logo_.reset(static_cast<HBITMAP>(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
     // The picture is stretched to its box, which scales with the display.
-    Image1 = AddControl(L"STATIC", L"", SS_BITMAP | SS_REALSIZECONTROL | SS_CENTERIMAGE, 48, 0, 161, 121, 100);
+    Image1 = AddControl(L"STATIC", L"", SS_BITMAP | SS_REALSIZECONTROL, 48, 0, 161, 121, 100);
     ::SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_.get()));
     PlaceControl(Image1, 48, 0, 161, 121);
 
-    Label1.Create(*this, L"Label1", 0, 128);
-    Label2.Create(*this, L"Copyright \u00A9 2003-2009 Durvane Computing", 0, 144);
+    Label1.Create(*this, L"Label1", 0, 128, taCenter, kClientWidth);
+    Label2.Create(*this, L"Copyright \u00A9 2003-2009 Durvane Computing", 0, 144, taCenter, kClientWidth);
     Label3 = AddControl(L"STATIC", WebAddress, SS_CENTER | SS_NOTIFY | SS_NOPREFIX, 0, 160, kClientWidth, 16, kLinkId);
     CreateLinkFont();
     TStyleManager::SetTextColor(Label3, RGB(0, 0, 255));
-    Label4.Create(*this, L"Support: support@durvane.com", 0, 184);
+    Label4.Create(*this, L"Support: support@durvane.com", 0, 184, taCenter, kClientWidth);
     BitBtn1 = AddControl(L"BUTTON", L"&Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, 95, 208, 75, 25, IDOK);
     Label5.Create(*this, L"Version:", 96, 240);
     Label6.Create(*this, L"Label6", 144, 240);
-    LayoutControls();
 }
 
 void TAboutForm::CreateLinkFont()
@@ -45,32 +44,22 @@ void TAboutForm::CreateLinkFont()
     font.lfWeight = FW_BOLD;
     font.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(font.lfFaceName, L"Arial", LF_FACESIZE);
-    linkFont_.reset(::CreateFontIndirectW(&font));
-    ::SendMessageW(Label3, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), TRUE);
+    // The link lets go of its old font before that is destroyed.
+    UniqueFont fresh(::CreateFontIndirectW(&font));
+    ::SendMessageW(Label3, WM_SETFONT, reinterpret_cast<WPARAM>(fresh.get()), TRUE);
+    linkFont_ = std::move(fresh);
 }
 
 void TAboutForm::FormCreate()
 {
     Label1.SetCaption(L"Vantrel - Network Online Monitor");
     Label6.SetCaption(L"2.00");
-    LayoutControls();
-}
-
-void TAboutForm::PlaceCentred(HWND control, int top)
-{
-    RECT bounds{};
-    ::GetWindowRect(control, &bounds);
-    int width = bounds.right - bounds.left;
-    int client = Scale(kClientWidth);
-    ::SetWindowPos(control, nullptr, (client - width) / 2, Scale(top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TAboutForm::LayoutControls()
 {
+    // The centred labels place themselves whenever they are sized; the link has its own font.
     if (Label3) CreateLinkFont();
-    PlaceCentred(Label1.Handle(), 128);
-    PlaceCentred(Label2.Handle(), 144);
-    PlaceCentred(Label4.Handle(), 184);
 }
 
 void TAboutForm::BitBtn1Click(TObject*)
@@ -81,7 +70,17 @@ void TAboutForm::BitBtn1Click(TObject*)
 void TAboutForm::Label3Click(TObject*)
 {
     // The shell opens the address in the user's browser; a failure to start it is silent.
-    std::string command = "explorer ";
+    // A bare "explorer" would be looked for in the program's own folder and the current one
+    // before the Windows folder, and people download the program into the folder where
+    // everything else they download lands: explorer is named by its full path, quoted
+    // because that path may hold spaces.
+    char windows[MAX_PATH];
+    const UINT length = ::GetSystemWindowsDirectoryA(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::string command = "\"";
+    command.append(windows, length);
+    if (command.back() != '\\') command += '\\';
+    command += "explorer.exe\" ";
     for (const wchar_t* c = WebAddress; *c; ++c) command += static_cast<char>(*c);
     ::WinExec(command.c_str(), SW_SHOW);
 }

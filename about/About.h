@@ -32,7 +32,6 @@ protected:
 
 private:
     void CreateLinkFont();
-    void PlaceCentred(HWND control, int top);
 
     UniqueFont linkFont_;
     UniqueBitmap logo_;

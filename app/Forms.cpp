@@ -13,9 +13,6 @@
 
 namespace vantrel {
 
-namespace {
-
-// The window's DPI: per window where the system knows it (Windows 10), else the screen's.
 UINT WindowDpi(HWND window)
 {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -29,6 +26,8 @@ UINT WindowDpi(HWND window)
     int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
+
+namespace {
 
 struct EmptyDialogTemplate {
     DLGTEMPLATE header;
@@ -154,10 +153,13 @@ void TForm::PlaceControl(HWND control, int left, int top, int width, int height)
                    SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND TForm::AddLabel(const wchar_t* text, int left, int top, int id)
+HWND TForm::AddLabel(const wchar_t* text, int left, int top, int id, TAlignment alignment, int width)
 {
     HWND label = AddControl(L"STATIC", text, SS_LEFT | SS_NOPREFIX, left, top, 1, 13, id);
-    controls_.back().autoWidth = true;
+    ControlPlacement& placement = controls_.back();
+    placement.autoWidth = true;
+    placement.alignment = alignment;
+    if (alignment == taCenter) placement.designed.right = left + width;
     FitLabel(label, text, true);
     return label;
 }
@@ -178,7 +180,15 @@ void TForm::FitLabel(HWND label, const std::wstring& text, bool forceMeasure)
         if (placement.control != label) continue;
         if (!forceMeasure && placement.fitted.cx == bounds.right && placement.fitted.cy == bounds.bottom) return;
         placement.fitted = SIZE{bounds.right, bounds.bottom};
-        break;
+        // Placed only now that its width is known: a centred label sized after it was placed
+        // would grow to the right of the middle.
+        const RECT& designed = placement.designed;
+        int left = Scale(designed.left);
+        if (placement.alignment == taCenter) left += (Scale(designed.right - designed.left) - bounds.right) / 2;
+        ::SetWindowPos(label, nullptr, left, Scale(designed.top), bounds.right, bounds.bottom,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+        ::InvalidateRect(label, nullptr, TRUE);
+        return;
     }
     ::SetWindowPos(label, nullptr, 0, 0, bounds.right, bounds.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(label, nullptr, TRUE);
@@ -205,10 +215,13 @@ void TForm::SetVisible(bool visible)
 
 void TForm::Close()
 {
-    if (inModalLoop_)
-        SetModalResult(mrCancel);
-    else
+    // A button that closes with its own result (the about window's OK) has already set it;
+    // only a close that chose nothing ends with Cancel.
+    if (inModalLoop_) {
+        if (modalResult_ == mrNone) SetModalResult(mrCancel);
+    } else {
         Hide();
+    }
 }
 
 void TForm::SetModalResult(int result)
@@ -325,6 +338,8 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_DPICHANGED: {
         dpi_ = HIWORD(wParam);
+        // The controls let go of the old font before it is destroyed.
+        const UniqueFont previousFont = std::move(font_);
         CreateFontForDpi();
         auto* suggested = reinterpret_cast<RECT*>(lParam);
         ::SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -348,11 +363,11 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
-void TLabel::Create(TForm& form, const wchar_t* text, int left, int top)
+void TLabel::Create(TForm& form, const wchar_t* text, int left, int top, TAlignment alignment, int width)
 {
     form_ = &form;
     caption_ = text;
-    handle_ = form.AddLabel(text, left, top);
+    handle_ = form.AddLabel(text, left, top, -1, alignment, width);
     form.labels_.push_back(this);
 }
 

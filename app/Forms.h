@@ -18,6 +18,8 @@ namespace vantrel {
 enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
 enum class TPosition { ScreenCenter, Designed };
+// Where an auto-width label stands: from its left edge, or centred across a designed span.
+enum TAlignment { taLeftJustify, taCenter };
 enum class TBorderStyle { Dialog, Sizeable };
 
 // What a form's window description says about the window itself.
@@ -35,13 +37,20 @@ struct TFormDescription {
 
 class TForm;
 
+// A window's DPI: its own where the system keeps one per window (Windows 10 1607 on), else the
+// screen's.
+UINT WindowDpi(HWND window);
+
 // A text label of a form that sizes itself to its caption. While the form is hidden a new
 // caption is only kept, and reaches the window when the form is shown: the monitor rewrites the
 // totals twice a second, all day, into a window that is almost never on the screen, and each
-// window-text change is a round trip to the window system.
+// window-text change is a round trip to the window system. A centred label is placed each time
+// it is sized, so it stays centred whatever caption it gets later.
 class TLabel {
 public:
-    void Create(TForm& form, const wchar_t* text, int left, int top);
+    // Left-aligned at `left`, or, with taCenter, centred across `width` pixels from `left`.
+    void Create(TForm& form, const wchar_t* text, int left, int top, TAlignment alignment = taLeftJustify,
+                int width = 0);
     void SetCaption(const std::wstring& text);
     const std::wstring& GetCaption() const noexcept { return caption_; }
     HWND Handle() const noexcept { return handle_; }
@@ -75,7 +84,8 @@ public:
     void SetVisible(bool visible);
     void Show() { SetVisible(true); }
     void Hide() { SetVisible(false); }
-    // Closes the window: a modal window ends its loop with mrCancel.
+    // Closes the window: a modal window ends its loop with the result already chosen, or
+    // with mrCancel when none was.
     void Close();
 
     // Shows the window modally and returns its modal result; see the application shell's rules.
@@ -107,10 +117,12 @@ protected:
                     int id, DWORD exStyle = 0);
     // Moves a control to a 96-DPI rectangle.
     void PlaceControl(HWND control, int left, int top, int width, int height);
-    // A label that sizes itself to its text ("auto width").
-    HWND AddLabel(const wchar_t* text, int left, int top, int id = -1);
-    // Fits a label's size to its text; `forceMeasure` resizes it even when the measured size
-    // is the one it already has (after a font change).
+    // A label that sizes itself to its text ("auto width"); a centred one stands in the middle
+    // of `width` pixels from `left`.
+    HWND AddLabel(const wchar_t* text, int left, int top, int id = -1, TAlignment alignment = taLeftJustify,
+                  int width = 0);
+    // Fits a label's size to its text and places it by its alignment; `forceMeasure` does so
+    // even when the measured size is the one it already has (after a font change).
     void FitLabel(HWND label, const std::wstring& text, bool forceMeasure);
 
     const TFormDescription& Description() const noexcept { return description_; }
@@ -123,8 +135,9 @@ private:
 
     struct ControlPlacement {
         HWND control;
-        RECT designed;  // 96-DPI
+        RECT designed;  // 96-DPI; a centred label's span
         bool autoWidth;
+        TAlignment alignment = taLeftJustify;
         SIZE fitted{-1, -1};  // the size an auto-width label was last given
     };
 

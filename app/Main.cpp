@@ -7,6 +7,7 @@
 #include "about/About.h"
 #include "app/Application.h"
 #include "app/Handles.h"
+#include "app/SystemModule.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/Unit1.h"
@@ -16,6 +17,9 @@ using namespace vantrel;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // Before anything can make a system module load another one.
+    RestrictDllSearchToSystem();
+
     // A marker between processes, held until the process ends; never waited on. Another
     // copy in this logon session ends this one at once and silently; any other failure to
     // create it lets the start go on unguarded.

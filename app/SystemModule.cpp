@@ -6,6 +6,28 @@ namespace vantrel {
 
 namespace {
 
+template <typename Function>
+Function Bound(const wchar_t* module, const char* name) noexcept
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(module), name)));
+}
+
+}  // namespace
+
+namespace kernel32 {
+SetDefaultDllDirectoriesFunction SetDefaultDllDirectories =
+    Bound<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
+}  // namespace kernel32
+
+namespace user32 {
+ChangeWindowMessageFilterExFunction ChangeWindowMessageFilterEx =
+    Bound<ChangeWindowMessageFilterExFunction>(L"user32.dll", "ChangeWindowMessageFilterEx");
+ChangeWindowMessageFilterFunction ChangeWindowMessageFilter =
+    Bound<ChangeWindowMessageFilterFunction>(L"user32.dll", "ChangeWindowMessageFilter");
+}  // namespace user32
+
+namespace {
+
 bool CanSearchSystem32Only() noexcept
 {
     // LOAD_LIBRARY_SEARCH_SYSTEM32 is understood exactly where AddDllDirectory exists
@@ -26,6 +48,11 @@ HMODULE LoadByFullPath(const wchar_t* name) noexcept
 }
 
 }  // namespace
+
+bool RestrictDllSearchToSystem() noexcept
+{
+    return kernel32::SetDefaultDllDirectories && kernel32::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
 
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept
 {

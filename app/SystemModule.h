@@ -14,7 +14,29 @@ namespace vantrel {
 // Returns nullptr and leaves GetLastError() set when it cannot be loaded.
 HMODULE LoadSystemLibrary(const wchar_t* name) noexcept;
 
+// The first thing the program does: the modules that the system's own modules load on demand
+// (the common controls, the visual styles, the shell) come from the system directory too,
+// never from the program's folder. False where kernel32 cannot do it (Windows 7 without
+// KB2533623, Vista, XP); the start goes on as before there.
+bool RestrictDllSearchToSystem() noexcept;
+
 }  // namespace vantrel
+
+// Entries of kernel32 and user32 that older systems lack, bound by name when the program
+// starts (both modules are in every process, so nothing is loaded); nullptr where missing.
+// They are the seam for tests, which replace one for a scope (netwatch/EntryOverride.h).
+namespace vantrel::kernel32 {
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD directoryFlags);
+extern SetDefaultDllDirectoriesFunction SetDefaultDllDirectories;  // Windows 8, 7 with KB2533623
+}  // namespace vantrel::kernel32
+
+namespace vantrel::user32 {
+using ChangeWindowMessageFilterExFunction = BOOL(WINAPI*)(HWND window, UINT message, DWORD action,
+                                                          PCHANGEFILTERSTRUCT status);
+using ChangeWindowMessageFilterFunction = BOOL(WINAPI*)(UINT message, DWORD flag);
+extern ChangeWindowMessageFilterExFunction ChangeWindowMessageFilterEx;  // Windows 7
+extern ChangeWindowMessageFilterFunction ChangeWindowMessageFilter;      // Windows Vista
+}  // namespace vantrel::user32
 
 #include <string>
 

@@ -8,6 +8,10 @@ if(VANTREL_WINDOWS AND TARGET vantrel_units)
             ${PROJECT_SOURCE_DIR}/netwatch/tests/AdapterRecords.cpp
     LIBS vantrel_units vantrel_resources
     TIMEOUT 180)
+  vantrel_test(about_window_tests
+    SOURCES ${PROJECT_SOURCE_DIR}/about/tests/AboutWindowTest.cpp
+    LIBS vantrel_units vantrel_resources
+    TIMEOUT 120)
   vantrel_test(statistics_window_tests
     SOURCES ${PROJECT_SOURCE_DIR}/stats/tests/StatisticsWindowTest.cpp
     LIBS vantrel_units vantrel_resources

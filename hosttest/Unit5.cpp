@@ -118,6 +118,12 @@ void THostTestForm::AddLine(const std::wstring& line)
     ::SendMessageW(ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
+void THostTestForm::LayoutControls()
+{
+    // The list's lines are as tall as its font, which changed with the scale.
+    ::SendMessageW(ListBox1, LB_SETITEMHEIGHT, 0, Scale(13));
+}
+
 void THostTestForm::OnCommand(int id, int notifyCode, HWND)
 {
     if (id == kButtonId && notifyCode == BN_CLICKED)

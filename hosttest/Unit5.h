@@ -34,6 +34,7 @@ protected:
     void FormShow() override;
     void FormHide() override;
     void OnCommand(int id, int notifyCode, HWND control) override;
+    void LayoutControls() override;
 
 private:
     void AddLine(const std::wstring& line);

@@ -1,7 +1,13 @@
 #include "monitor/TrayIcon.h"
 
 #include "app/Exceptions.h"
+#include "app/Forms.h"
 #include "app/Messages.h"
+#include "app/SystemModule.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace vantrel {
 
@@ -131,6 +137,19 @@ TTrayIcon::TTrayIcon()
         throw EOSError(L"Cannot create the notification icon's window", error);
     }
     taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+    // A copy started elevated runs above Explorer's integrity level, and the system drops the
+    // broadcast on its way up unless this window lets it in: the icon would never come back
+    // after Explorer restarts.
+    if (taskbarCreatedMessage_ != 0) {
+        if (user32::ChangeWindowMessageFilterEx)
+            user32::ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
+        else if (user32::ChangeWindowMessageFilter)
+            user32::ChangeWindowMessageFilter(taskbarCreatedMessage_, MSGFLT_ADD);
+    }
+    addRetry_ = std::make_unique<TTimer>();
+    addRetry_->SetEnabled(false);
+    addRetry_->SetInterval(1000);
+    addRetry_->SetOnTimer([this](TObject*) { RetryAdd(); });
     record_.cbSize = NotifyIconRecordSize();
     record_.hWnd = window_;
     record_.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(window_));
@@ -140,6 +159,7 @@ TTrayIcon::TTrayIcon()
 
 TTrayIcon::~TTrayIcon()
 {
+    addRetry_.reset();
     {
         Lock lock(*this);
         Send(NIM_DELETE);  // whatever the state; the result does not matter any more
@@ -152,6 +172,22 @@ TTrayIcon::~TTrayIcon()
 BOOL TTrayIcon::Send(DWORD message)
 {
     return ShellNotifyIcon(message, &record_);
+}
+
+void TTrayIcon::Add()
+{
+    // Under the lock, on the user-interface thread (the retry timer lives there).
+    added_ = Send(NIM_ADD) != FALSE;
+    addRetry_->SetEnabled(!added_);
+}
+
+void TTrayIcon::RetryAdd()
+{
+    Lock lock(*this);
+    if (visible_ && !added_)
+        Add();
+    else
+        addRetry_->SetEnabled(false);
 }
 
 std::wstring TTrayIcon::GetHint() const
@@ -191,6 +227,7 @@ void TTrayIcon::SetIcons(TImageList* icons)
     for (int index = 0; icons_ && index < icons_->Count(); ++index)
         pictures_.emplace_back(::ImageList_GetIcon(icons_->Handle(), index, ILD_NORMAL));
     UpdateCurrentPicture();
+    if (visible_) Send(NIM_MODIFY);
 }
 
 void TTrayIcon::UpdateCurrentPicture()
@@ -229,10 +266,12 @@ void TTrayIcon::SetVisible(bool visible)
     if (visible == visible_) return;
     if (visible) {
         visible_ = true;
-        Send(NIM_ADD);  // a failure leaves the icon absent until the shell asks us again
+        Add();  // a failure is tried again, and the shell may also ask us again
     } else {
+        addRetry_->SetEnabled(false);
         if (!Send(NIM_DELETE)) throw Exception(L"Cannot remove shell notification icon");
         visible_ = false;
+        added_ = false;
     }
 }
 
@@ -285,23 +324,38 @@ LRESULT TTrayIcon::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
         // The shell forgot every icon when its taskbar was created anew: add ours again,
-        // with its current picture and tooltip.
+        // with its current picture and tooltip, drawn for the new taskbar's scale.
+        ScaleChanged(WindowDpi(window_));
         Lock lock(*this);
-        if (visible_) Send(NIM_ADD);
+        if (visible_) Add();
         return 0;
     }
     switch (message) {
+    case WM_DPICHANGED:
+        ScaleChanged(HIWORD(wParam));
+        return 0;
+    case WM_SETTINGCHANGE:
+        ScaleChanged(WindowDpi(window_));
+        return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
         if (wParam) {
             Lock lock(*this);
+            addRetry_->SetEnabled(false);
             Send(NIM_DELETE);
         }
         return 0;
     default:
         return ::DefWindowProcW(window_, message, wParam, lParam);
     }
+}
+
+void TTrayIcon::ScaleChanged(UINT dpi)
+{
+    // Not under the lock: the handler hands the new pictures over through SetIcons.
+    std::function<void(UINT)> handler = onScaleChange_;
+    if (handler && dpi != 0) handler(dpi);
 }
 
 LRESULT CALLBACK TTrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -10,11 +10,14 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Application.h"
 #include "app/Handles.h"
+#include "app/Timer.h"
 #include "monitor/TrayPictures.h"
 
 namespace vantrel {
@@ -91,9 +94,15 @@ public:
     bool GetVisible() const;
     void SetVisible(bool visible);
 
+    // Takes the pictures of `icons` (made anew, so the caller may destroy the list afterwards);
+    // a shown icon shows the new picture at once.
     void SetIcons(TImageList* icons);
     void SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
     void SetOnClick(TNotifyEvent handler) { onClick_ = std::move(handler); }
+    // Called with the notification area's DPI whenever the size of its icons can have changed:
+    // a new taskbar, a scale change, a changed setting. The owner draws the pictures again at
+    // that size and hands them over with SetIcons.
+    void SetOnScaleChange(std::function<void(UINT dpi)> handler) { onScaleChange_ = std::move(handler); }
 
     HWND Handle() const noexcept { return window_; }
     // A copy of the record as last filled (for tests).
@@ -106,7 +115,10 @@ private:
     void OnCallback(UINT mouseMessage);
     void OnRightButtonUp();
     BOOL Send(DWORD message);
+    void Add();
+    void RetryAdd();
     void UpdateCurrentPicture();
+    void ScaleChanged(UINT dpi);
 
     mutable CRITICAL_SECTION lock_;
     HWND window_ = nullptr;
@@ -115,6 +127,11 @@ private:
     std::wstring hint_;
     int iconIndex_ = 0;
     bool visible_ = false;
+    // The shell took the last add. While the icon is wanted and it did not, the add is tried
+    // again once a second: a shell that was too busy to answer at log-on never broadcasts
+    // "TaskbarCreated" again.
+    bool added_ = false;
+    std::unique_ptr<TTimer> addRetry_;
     // One icon per picture of the set, made once: the blink switches between two of them
     // twice a second, and making a fresh icon each time costs a round trip to the system.
     std::vector<UniqueIcon> pictures_;
@@ -122,6 +139,7 @@ private:
     TImageList* icons_ = nullptr;
     TPopupMenu* popupMenu_ = nullptr;
     TNotifyEvent onClick_;
+    std::function<void(UINT dpi)> onScaleChange_;
     bool clicked_ = false;
 };
 

@@ -29,8 +29,7 @@ TForm1::TForm1() : TForm(kForm1Description)
     IdIPWatch1->SetHistoryFilename(L"iphist.dat");
 
     // The faces are drawn at the size the notification area uses at this display's scale.
-    UINT dpi = static_cast<UINT>(::GetDeviceCaps(WindowDC(nullptr).get(), LOGPIXELSY));
-    ImageList1 = std::make_unique<TImageList>(CreateTrayImageList(TrayIconSizeForDpi(dpi)));
+    ImageList1 = std::make_unique<TImageList>(CreateTrayImageList(TrayIconSizeForDpi(WindowDpi(Handle()))));
 
     PopupMenu1 = std::make_unique<TPopupMenu>();
     PopupMenu1->Add({L"About1", L"&About", [this](TObject* sender) { About1Click(sender); }});
@@ -45,6 +44,7 @@ TForm1::TForm1() : TForm(kForm1Description)
     TrayIcon1->SetIcons(ImageList1.get());
     TrayIcon1->SetPopupMenu(PopupMenu1.get());
     TrayIcon1->SetOnClick([this](TObject* sender) { ShowStatistics1Click(sender); });
+    TrayIcon1->SetOnScaleChange([this](UINT dpi) { TrayIcon1ScaleChange(dpi); });
     TrayIcon1->SetVisible(true);
 
     Timer1 = std::make_unique<TTimer>();
@@ -166,6 +166,20 @@ void TForm1::CheckConnection()
 void TForm1::Timer1Timer(TObject*)
 {
     sampler_.Tick(*this);
+}
+
+void TForm1::TrayIcon1ScaleChange(UINT dpi)
+{
+    const int size = TrayIconSizeForDpi(dpi);
+    int width = 0, height = 0;
+    if (ImageList1 && ImageList1->Handle() && ::ImageList_GetIconSize(ImageList1->Handle(), &width, &height) &&
+        width == size)
+        return;
+    auto faces = std::make_unique<TImageList>(CreateTrayImageList(size));
+    if (!faces->Handle()) return;  // the faces there are stay rather than none
+    TrayIcon1->SetIcons(faces.get());
+    // The old faces go once the icon has taken the new ones.
+    ImageList1 = std::move(faces);
 }
 
 bool TForm1::StatisticsWindowExists()

@@ -49,6 +49,8 @@ public:
     void Exit1Click(TObject* Sender);
 
     void Timer1Timer(TObject* Sender);
+    // The notification area's scale may have changed: the faces are drawn again at its size.
+    void TrayIcon1ScaleChange(UINT dpi);
     // One check of the connection-state watcher (runs on its thread).
     void CheckConnection();
 

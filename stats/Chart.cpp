@@ -7,6 +7,7 @@
 
 #include "app/Application.h"
 #include "app/Exceptions.h"
+#include "app/Forms.h"
 #include "stats/DateTimeAxis.h"
 #include "stats/NumberFormat.h"
 
@@ -36,20 +37,6 @@ constexpr COLORREF kRubberBandColor = RGB(192, 192, 192);
 constexpr double kLeftLabelPitchInLines = 2.0;
 // Sides of a flat automatic axis: one count, or one second on a time axis.
 constexpr double kNumericSpread = 1.0;
-
-using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-
-// GetDpiForWindow exists from Windows 10 1607 on; older systems have one DPI for the screen.
-UINT WindowDpi(HWND window)
-{
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpiForWindow && window) {
-        if (const UINT dpi = getDpiForWindow(window)) return dpi;
-    }
-    WindowDC screen(nullptr);
-    return static_cast<UINT>(::GetDeviceCaps(screen.get(), LOGPIXELSY));
-}
 
 void FillSolid(HDC dc, const RECT& rect, COLORREF color)
 {
@@ -719,7 +706,13 @@ void TChart::OnSize()
 
 void TChart::OnDpiChanged()
 {
-    dpi_ = WindowDpi(window_);
+    SetDpi(WindowDpi(window_));
+}
+
+void TChart::SetDpi(UINT dpi)
+{
+    if (dpi == 0 || dpi == dpi_) return;
+    dpi_ = dpi;
     CreateFonts();
     Invalidate();
 }

@@ -197,6 +197,9 @@ public:
     const TChartScales& Scales() const noexcept { return scales_; }
     bool GetZooming() const noexcept { return drag_.GetActive(); }
     UINT Dpi() const noexcept { return dpi_; }
+    // The window moved to a display of another scale: fonts and drawing follow `dpi` (the
+    // window's owner moves and sizes the control).
+    void SetDpi(UINT dpi);
     // The regional settings the labels follow; read from the user's locale at creation.
     const TLocaleFormat& Locale() const noexcept { return locale_; }
     void SetLocale(TLocaleFormat locale);

@@ -12,6 +12,10 @@ namespace {
 
 const TFormDescription kForm3Description{L"Network Statistics", 537, 468};
 constexpr int kChartId = 200;
+constexpr int kChartLeft = 8;
+constexpr int kChartTop = 8;
+constexpr int kChartWidth = 521;
+constexpr int kChartHeight = 385;
 
 }  // namespace
 
@@ -21,7 +25,7 @@ TForm3::TForm3() : TForm(kForm3Description)
     BitBtn1 = AddControl(L"BUTTON", L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 224, 440, 75, 25, IDOK);
     TStyleManager::SetButtonGlyph(BitBtn1, TButtonGlyph::OkTick);
 
-    Chart1 = std::make_unique<TChart>(Handle(), kChartId, RECT{8, 8, 8 + 521, 8 + 385});
+    Chart1 = std::make_unique<TChart>(Handle(), kChartId, RECT{kChartLeft, kChartTop, kChartLeft + kChartWidth, kChartTop + kChartHeight});
     Chart1->Title.SetText({L"Network Statistics"});
     Chart1->LeftAxis.Title.SetCaption(L"Packets Per Second");
     Chart1->BackWall.Brush.SetStyle(bsClear);
@@ -83,6 +87,15 @@ void TForm3::Timer1Timer(TObject*)
 void TForm3::FormShow()
 {
     RebuildChart(true);
+}
+
+void TForm3::LayoutControls()
+{
+    // The chart is a control of its own making, not one of the form's list: it follows the
+    // window's new scale here, its size and its fonts.
+    if (!Chart1) return;
+    PlaceControl(Chart1->Handle(), kChartLeft, kChartTop, kChartWidth, kChartHeight);
+    Chart1->SetDpi(Dpi());
 }
 
 void TForm3::OnCommand(int id, int, HWND)

@@ -34,6 +34,7 @@ public:
 protected:
     void FormShow() override;
     void OnCommand(int id, int notifyCode, HWND control) override;
+    void LayoutControls() override;
 };
 
 extern TForm3* Form3;

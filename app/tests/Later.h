@@ -39,4 +39,19 @@ private:
     static inline std::map<UINT_PTR, std::function<void()>> pending_;
 };
 
+// Runs this thread's messages (timer ticks and Later's actions among them) for a while.
+inline void RunMessagesFor(DWORD milliseconds)
+{
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < milliseconds) {
+        MSG msg;
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        } else {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+    }
+}
+
 }  // namespace vantrel::testing

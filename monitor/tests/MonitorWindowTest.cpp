@@ -17,16 +17,22 @@
 
 #include "about/About.h"
 #include "app/Application.h"
+#include "app/Forms.h"
 #include "app/Thread.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/FacePictures.h"
+#include "monitor/TrayPictures.h"
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
 #include "netwatch/EntryOverride.h"
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/tests/AdapterRecords.h"
 #include "stats/Unit3.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 namespace vantrel {
 namespace {
@@ -79,6 +85,17 @@ int FaceOf(HICON icon)
     return -1;
 }
 
+// An icon's width in pixels; 0 for no icon.
+int SizeOf(HICON icon)
+{
+    ICONINFO info{};
+    if (!icon || !::GetIconInfo(icon, &info)) return 0;
+    UniqueBitmap colour(info.hbmColor);
+    UniqueBitmap mask(info.hbmMask);
+    BITMAP shape{};
+    return colour && ::GetObjectW(colour.get(), sizeof shape, &shape) ? shape.bmWidth : 0;
+}
+
 // What the program handed the shell, call by call, from whichever thread.
 struct ShellCall {
     DWORD message;
@@ -86,6 +103,7 @@ struct ShellCall {
     UINT flags;
     std::wstring tip;
     int face;
+    int size;
     DWORD thread;
     bool watcherRunning;  // the connection-state watcher had not ended at the time of the call
 };
@@ -100,6 +118,7 @@ public:
                        data->uFlags,
                        (data->uFlags & NIF_TIP) ? std::wstring(data->szTip) : std::wstring(),
                        FaceOf(data->hIcon),
+                       SizeOf(data->hIcon),
                        ::GetCurrentThreadId(),
                        watcher && ::WaitForSingleObject(watcher, 0) == WAIT_TIMEOUT};
         TCriticalSection::Guard guard(lock_);
@@ -710,6 +729,63 @@ TEST_F(MonitorWindow, SessionEndQueriesAreAnsweredYesAndTheEndRemovesTheIcon)
     EXPECT_EQ(deletesOf(), 0);
     ::SendMessageW(icon, WM_ENDSESSION, TRUE, 0);
     EXPECT_EQ(deletesOf(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The notification area's scale
+
+TEST_F(MonitorWindow, TheFacesAreDrawnAgainAtTheNotificationAreasSizeWhenItCanHaveChanged)
+{
+    // Wine sends none of these itself: the messages come as the system would send them.
+    HWND icon = Form1->TrayIcon1->Handle();
+    const int startSize = TrayIconSizeForDpi(WindowDpi(icon));
+    auto dpiChanged = [icon](UINT dpi) {
+        RECT suggested{0, 0, 1, 1};
+        ::SendMessageW(icon, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    // Messages to the icon's window run on this thread: its calls are the ones to look at.
+    ASSERT_TRUE(WaitUntil([] { return !ShellRecorder::Calls().empty(); }, 2000));
+
+    struct Step {
+        const char* what;
+        std::function<void()> send;
+        bool reachesShell;
+        DWORD message;
+        int size;
+    };
+    const Step steps[] = {
+        {"150 %", [&] { dpiChanged(144); }, true, NIM_MODIFY, TrayIconSizeForDpi(144)},
+        {"150 % again: nothing changed", [&] { dpiChanged(144); }, false, 0, 0},
+        {"200 %", [&] { dpiChanged(192); }, true, NIM_MODIFY, TrayIconSizeForDpi(192)},
+        {"a changed setting: the window's own scale",
+         [icon] { ::SendMessageW(icon, WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0); }, true, NIM_MODIFY,
+         startSize},
+        {"125 %", [&] { dpiChanged(120); }, true, NIM_MODIFY, TrayIconSizeForDpi(120)},
+        {"a new taskbar", [icon, taskbarCreated] { ::SendMessageW(icon, taskbarCreated, 0, 0); }, true, NIM_ADD,
+         startSize},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::size_t mark = ShellRecorder::Calls().size();
+        step.send();
+        const std::vector<ShellCall> mine = MainThreadCallsSince(mark);
+        if (!step.reachesShell) {
+            EXPECT_TRUE(mine.empty());
+            continue;
+        }
+        ASSERT_FALSE(mine.empty());
+        EXPECT_EQ(mine.back().message, step.message);
+        EXPECT_EQ(mine.back().size, step.size);
+        // The same face and tooltip, drawn anew.
+        EXPECT_EQ(mine.back().face, Form1->TrayIcon1->GetIconIndex());
+        EXPECT_EQ(mine.back().tip, Form1->TrayIcon1->GetHint());
+        int width = 0, height = 0;
+        ASSERT_TRUE(::ImageList_GetIconSize(Form1->ImageList1->Handle(), &width, &height));
+        EXPECT_EQ(width, step.size);
+        EXPECT_EQ(Form1->ImageList1->Count(), kFaceCount);
+    }
+    EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(MonitorWindow, DestroyingTheWindowsStopsTheWatcherBeforeTheIconGoes)

@@ -2,14 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include "app/tests/Later.h"
+
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
 
 #include "app/Application.h"
 #include "app/Exceptions.h"
+#include "app/SystemModule.h"
 #include "app/Thread.h"
 #include "monitor/TrayIcon.h"
+#include "netwatch/EntryOverride.h"
 
 namespace vantrel {
 namespace {
@@ -17,11 +22,14 @@ namespace {
 struct Call {
     DWORD message;
     NOTIFYICONDATAW data;
+    DWORD tick;
+    BOOL result;
 };
 
 struct Recorder {
     static inline std::vector<Call> calls;
     static inline BOOL result = TRUE;
+    static inline int failingAdds = 0;  // a shell too busy to answer: the next adds fail
     static inline std::atomic<int> inFlight{0};
     static inline std::atomic<bool> overlapped{false};
 
@@ -29,9 +37,14 @@ struct Recorder {
     {
         if (++inFlight > 1) overlapped = true;
         ::Sleep(0);  // give the other thread every chance to barge in
-        calls.push_back({message, *data});
+        BOOL answer = result;
+        if (message == NIM_ADD && failingAdds > 0) {
+            --failingAdds;
+            answer = FALSE;
+        }
+        calls.push_back({message, *data, ::GetTickCount(), answer});
         --inFlight;
-        return result;
+        return answer;
     }
 };
 
@@ -64,6 +77,7 @@ protected:
         app_.Initialize();
         Recorder::calls.clear();
         Recorder::result = TRUE;
+        Recorder::failingAdds = 0;
         Recorder::overlapped = false;
         saved_ = ShellNotifyIcon;
         ShellNotifyIcon = Recorder::Record;
@@ -82,6 +96,14 @@ protected:
         size_t n = 0;
         for (const Call& call : Recorder::calls) n += call.message == message;
         return n;
+    }
+    static std::vector<Call> AddsSince(size_t from)
+    {
+        std::vector<Call> adds;
+        for (size_t i = from; i < Recorder::calls.size(); ++i) {
+            if (Recorder::calls[i].message == NIM_ADD) adds.push_back(Recorder::calls[i]);
+        }
+        return adds;
     }
 
     TApplication app_;
@@ -182,6 +204,117 @@ TEST_F(TrayIconTest, TheShellRestartingBringsTheIconBackAsItWas)
     EXPECT_EQ(Recorder::calls[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(std::wstring(Recorder::calls[0].data.szTip), L"192.168.1.20");
     EXPECT_NE(Recorder::calls[0].data.hIcon, nullptr);
+}
+
+// What the icon's window asks of the message filter, entry by entry.
+struct FilterRecorder {
+    struct Request {
+        HWND window;  // nullptr for the process-wide Vista call
+        UINT message;
+        DWORD action;
+        bool withStatus;
+    };
+    static inline std::vector<Request> requests;
+
+    static BOOL WINAPI PerWindow(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT status)
+    {
+        requests.push_back({window, message, action, status != nullptr});
+        return TRUE;
+    }
+    static BOOL WINAPI ProcessWide(UINT message, DWORD flag)
+    {
+        requests.push_back({nullptr, message, flag, false});
+        return TRUE;
+    }
+};
+
+TEST_F(TrayIconTest, AnElevatedCopyLetsTheTaskbarBroadcastThroughTheMessageFilter)
+{
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    struct Case {
+        const char* system;
+        user32::ChangeWindowMessageFilterExFunction perWindow;
+        user32::ChangeWindowMessageFilterFunction processWide;
+        bool expectPerWindow;
+        bool expectProcessWide;
+    };
+    const Case cases[] = {
+        {"Windows 7 and later", &FilterRecorder::PerWindow, &FilterRecorder::ProcessWide, true, false},
+        {"Vista", nullptr, &FilterRecorder::ProcessWide, false, true},
+        {"XP, no integrity levels", nullptr, nullptr, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.system);
+        FilterRecorder::requests.clear();
+        EntryOverride perWindow(user32::ChangeWindowMessageFilterEx, c.perWindow);
+        EntryOverride processWide(user32::ChangeWindowMessageFilter, c.processWide);
+        TTrayIcon icon;
+        icon.SetIcons(&icons_);
+        icon.SetVisible(true);
+        ASSERT_EQ(FilterRecorder::requests.size(), (c.expectPerWindow || c.expectProcessWide) ? 1u : 0u);
+        if (FilterRecorder::requests.empty()) continue;
+        const FilterRecorder::Request& request = FilterRecorder::requests[0];
+        EXPECT_EQ(request.message, taskbarCreated);
+        if (c.expectPerWindow) {
+            EXPECT_EQ(request.window, icon.Handle());
+            EXPECT_EQ(request.action, static_cast<DWORD>(MSGFLT_ALLOW));
+            EXPECT_FALSE(request.withStatus);
+        } else {
+            EXPECT_EQ(request.window, nullptr);
+            EXPECT_EQ(request.action, static_cast<DWORD>(MSGFLT_ADD));
+        }
+        // And the broadcast, once in, brings the icon back as before.
+        const size_t mark = Recorder::calls.size();
+        ::SendMessageW(icon.Handle(), taskbarCreated, 0, 0);
+        ASSERT_EQ(AddsSince(mark).size(), 1u);
+        EXPECT_EQ(AddsSince(mark)[0].data.hWnd, icon.Handle());
+    }
+}
+
+TEST_F(TrayIconTest, AnAddTheBusyShellRefusedIsTriedOnceASecondUntilItTakes)
+{
+    icon_->SetVisible(false);
+    Recorder::failingAdds = 2;
+    const size_t mark = Recorder::calls.size();
+    icon_->SetVisible(true);
+    ASSERT_EQ(AddsSince(mark).size(), 1u);
+    EXPECT_FALSE(AddsSince(mark)[0].result);
+    // Meanwhile the program goes on changing what the icon should show.
+    icon_->SetHint(L"Vantrel - Not Connected");
+    icon_->SetIconIndex(1);
+    testing::RunMessagesFor(3500);
+
+    const std::vector<Call> adds = AddsSince(mark);
+    ASSERT_EQ(adds.size(), 3u);  // the refused one, one more refused, the one that took
+    EXPECT_FALSE(adds[1].result);
+    EXPECT_TRUE(adds[2].result);
+    for (size_t i = 1; i < adds.size(); ++i) {
+        const DWORD apart = adds[i].tick - adds[i - 1].tick;
+        EXPECT_GE(apart, 900u) << "attempt " << i;  // a timer, not a loop
+        EXPECT_LE(apart, 1600u) << "attempt " << i;
+    }
+    // The icon appears with what it should show now.
+    EXPECT_EQ(std::wstring(adds[2].data.szTip), L"Vantrel - Not Connected");
+    EXPECT_TRUE(adds[2].data.uFlags & NIF_TIP);
+    EXPECT_EQ(adds[2].data.hIcon, icon_->Record().hIcon);
+    EXPECT_NE(adds[2].data.hIcon, adds[0].data.hIcon);  // picture 1, not the start's picture 0
+    EXPECT_EQ(std::count_if(Recorder::calls.begin() + static_cast<std::ptrdiff_t>(mark), Recorder::calls.end(),
+                            [](const Call& call) { return call.message != NIM_ADD && call.message != NIM_MODIFY; }),
+              0);
+}
+
+TEST_F(TrayIconTest, RetriesStopWhenTheIconIsNoLongerWanted)
+{
+    icon_->SetVisible(false);
+    Recorder::failingAdds = 1000;
+    const size_t mark = Recorder::calls.size();
+    icon_->SetVisible(true);
+    testing::RunMessagesFor(1300);
+    EXPECT_EQ(AddsSince(mark).size(), 2u);
+    icon_->SetVisible(false);
+    EXPECT_EQ(Recorder::calls.back().message, static_cast<DWORD>(NIM_DELETE));
+    testing::RunMessagesFor(2300);
+    EXPECT_EQ(AddsSince(mark).size(), 2u);
 }
 
 TEST_F(TrayIconTest, SessionEndRemovesTheIcon)

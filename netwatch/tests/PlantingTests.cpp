@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <cwchar>
-#include <cwctype>
 #include <string>
 
 #include "app/Exceptions.h"
@@ -14,44 +12,12 @@
 #include "netwatch/IdIpHelper.h"
 #include "netwatch/IdStack.h"
 #include "netwatch/IdWinsock.h"
+#include "netwatch/tests/PlantedModule.h"
 
 namespace vantrel {
 namespace {
 
-std::wstring Lower(std::wstring text)
-{
-    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
-bool Marked(const wchar_t* moduleName)
-{
-    std::wstring eventName =
-        L"Local\\VantrelPlanted." + std::to_wstring(::GetCurrentProcessId()) + L"." + Lower(moduleName);
-    HANDLE event = ::OpenEventW(SYNCHRONIZE, FALSE, eventName.c_str());
-    if (!event) return false;
-    ::CloseHandle(event);
-    return true;
-}
-
-std::wstring Folder(const std::wstring& path)
-{
-    return Lower(path.substr(0, path.find_last_of(L'\\')));
-}
-
-std::wstring ModuleFolder(HMODULE module)
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetModuleFileNameW(module, path, MAX_PATH);
-    return Folder(path);
-}
-
-std::wstring SystemFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    ::GetSystemDirectoryW(path, MAX_PATH);
-    return Lower(path);
-}
+using namespace planting;
 
 const wchar_t* const kPlanted[] = {L"WS2_32.DLL", L"iphlpapi.dll", L"Wship6.dll", L"Fwpuclnt.dll",
                                    L"IdnDL.dll",  L"Normaliz.dll", L"MSWSOCK.DLL"};

@@ -42,6 +42,10 @@
 #error "the soak must be compiled with VANTREL_COUNT_HANDLES, or every count reads 0"
 #endif
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace vantrel {
 namespace {
 
@@ -244,7 +248,8 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     const RECT bounds{0, 0, 521, 385};
 
     int index = 0;
-    int ticks = 0, iconChanges = 0, checks = 0, rebuilds = 0, paints = 0, openings = 0, pings = 0, answers = 0;
+    int ticks = 0, iconChanges = 0, checks = 0, rebuilds = 0, paints = 0, openings = 0, rescales = 0, pings = 0,
+        answers = 0;
     long serviceHandlesDuringPings = 0;
     auto iteration = [&](int i) {
         Form1->Timer1Timer(nullptr);
@@ -264,6 +269,15 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
         if (i % 4 == 0) {
             Form3->Chart1->Draw(target->Dc(), bounds);
             ++paints;
+        }
+        if (i % 100 == 50) {
+            // The notification area changes scale and back: the faces are drawn anew each
+            // time, and the old ones must go.
+            RECT suggested{0, 0, 1, 1};
+            const UINT dpi = (i / 100) % 2 ? 144 : 96;
+            ::SendMessageW(Form1->TrayIcon1->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                           reinterpret_cast<LPARAM>(&suggested));
+            ++rescales;
         }
         if (i % 500 == 250) {
             // The statistics window paints its chart on the screen (its back buffer made
@@ -304,9 +318,9 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     const long long privateAfterLoop = PrivateBytes();
 
     std::printf("%d iterations in %lu ms; with the warm-up: %d ticks, %d icon changes, %d IP checks, %d rebuilds, %d paints, "
-                "%d windows opened and closed, %d loopback pings (%d answered)\n",
+                "%d windows opened and closed, %d notification-area scale changes, %d loopback pings (%d answered)\n",
                 iterations, static_cast<unsigned long>(elapsed), ticks, iconChanges, checks, rebuilds, paints,
-                openings, pings, answers);
+                openings, rescales, pings, answers);
     for (std::size_t i = 0; i < kKinds.size(); ++i)
         std::printf("  %-14s live: start %ld, after warm-up %ld, after the loop %ld\n", kKinds[i].name, initial_[i],
                     afterWarmUp[i], afterLoop[i]);

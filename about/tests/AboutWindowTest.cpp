@@ -1,0 +1,85 @@
+// The about window as the program builds it (the first window, so the application's main
+// window), shown modally and closed the ways a person closes it.
+
+#include <gtest/gtest.h>
+
+#include "app/tests/Later.h"
+
+#include <functional>
+#include <memory>
+
+#include "about/About.h"
+#include "app/Application.h"
+#include "app/VisualStyle.h"
+
+namespace vantrel {
+namespace {
+
+using testing::Later;
+
+class AboutWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app_ = std::make_unique<TApplication>();
+        app_->Initialize();
+        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
+        TStyleManager::TrySetStyle(L"Iceberg Classico");
+        app_->CreateForm(AboutForm);
+        ASSERT_NE(AboutForm, nullptr);
+        ASSERT_EQ(app_->MainForm, AboutForm);
+    }
+    void TearDown() override
+    {
+        Later::CancelAll();
+        app_->DestroyForms();
+        app_.reset();
+        TStyleManager::ResetStyle();
+        EXPECT_TRUE(errors_.empty());
+    }
+
+    std::unique_ptr<TApplication> app_;
+    std::vector<std::wstring> errors_;
+};
+
+TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)
+{
+    // Keys go where the keyboard sends them: the control with the focus.
+    auto key = [](WPARAM virtualKey) {
+        return [virtualKey] {
+            HWND focus = ::GetFocus();
+            HWND target = focus ? focus : AboutForm->BitBtn1;
+            ::PostMessageW(target, WM_KEYDOWN, virtualKey, 1);
+            ::PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001);
+        };
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        int result;
+    };
+    const Case cases[] = {
+        {"&Ok", [] { ::SendMessageW(AboutForm->BitBtn1, BM_CLICK, 0, 0); }, mrOk},
+        {"Enter", key(VK_RETURN), mrOk},
+        // The button is the cancel button too.
+        {"Escape", key(VK_ESCAPE), mrOk},
+        {"close box", [] { ::PostMessageW(AboutForm->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }, mrCancel},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool watchdogFired = false;
+        Later::After(150, c.act);
+        Later::After(4000, [&] {
+            watchdogFired = true;
+            app_->Terminate();
+        });
+        const int result = AboutForm->ShowModal();
+        EXPECT_FALSE(watchdogFired);
+        EXPECT_EQ(result, c.result);
+        EXPECT_FALSE(AboutForm->GetVisible());
+        Later::CancelAll();
+    }
+}
+
+}  // namespace
+}  // namespace vantrel
