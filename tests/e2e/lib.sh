@@ -183,6 +183,7 @@ e2e__cleanup() {
   for pid in "${E2E_PIDS[@]}"; do
     kill "$pid" 2>/dev/null || true
   done
+  e2e_stop_traffic
   if [ -n "$E2E_NETNS" ]; then
     e2e__delete_netns "$E2E_NETNS"
   fi
@@ -403,6 +404,42 @@ e2e_end_helpers() {
   local pid
   for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
   for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
+}
+
+# e2e_start_traffic <network namespace> [port]: TCP traffic on that namespace's loopback, for the
+# monitor to count: a file server on 127.0.0.1 and a client fetching a small file from it about
+# fifty times a second. Returns once the server answers. The clean-up ends both, as does
+# e2e_stop_traffic.
+declare -a E2E_TRAFFIC_PIDS=()
+e2e_start_traffic() {
+  local netns=$1 port=${2:-8765} www="$E2E_TMP/www"
+  mkdir -p "$www"
+  head -c 4096 /dev/zero >"$www/page"
+  ip netns exec "$netns" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
+    >>"$E2E_DIR/http-server.log" 2>&1 &
+  E2E_TRAFFIC_PIDS+=($!)
+  ip netns exec "$netns" python3 -c '
+import sys, time, urllib.request
+url = "http://127.0.0.1:%s/page" % sys.argv[1]
+while True:
+    try:
+        urllib.request.urlopen(url, timeout=2).read()
+    except OSError:
+        pass
+    time.sleep(0.02)
+' "$port" >/dev/null 2>&1 &
+  E2E_TRAFFIC_PIDS+=($!)
+  # Until the server listens, the client's fetches fail quietly.
+  e2e_wait_for 5 ip netns exec "$netns" python3 -c '
+import sys, urllib.request
+urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read()' "$port" 2>/dev/null ||
+    e2e_fail "the test's HTTP server on 127.0.0.1:$port in $netns does not answer"
+  e2e_log "traffic flows on 127.0.0.1:$port in the namespace $netns"
+}
+
+e2e_stop_traffic() {
+  [ ${#E2E_TRAFFIC_PIDS[@]} -eq 0 ] || e2e_end_helpers "${E2E_TRAFFIC_PIDS[@]}"
+  E2E_TRAFFIC_PIDS=()
 }
 
 # e2e_wait_exit <seconds> [process]: waits for the program to end and prints its exit code.

@@ -35,14 +35,13 @@ limit_ms=2500
 e2e_setup vantrel-online offline
 wine_netns=$E2E_NETNS
 peer_netns="${wine_netns}peer"
-traffic_pids=()
 own_cleanup() {
   local status=$?
   set +e
   ip netns pids "$peer_netns" 2>/dev/null | xargs -r kill -9 2>/dev/null || true
   ip netns delete "$peer_netns" 2>/dev/null || true
   # The library's clean-up deletes the namespace it made and exits with the status it sees.
-  declare -F stop_traffic >/dev/null && stop_traffic
+  e2e_stop_traffic
   E2E_NETNS=$wine_netns
   (exit "$status")
   e2e__cleanup
@@ -96,30 +95,6 @@ exit_through_menu() {
   e2e_assert_equal "the exit code after &Exit" 0 "$code"
 }
 
-# TCP traffic on the namespace's loopback (a file server and a client fetching from it), to show
-# that the face blinks only while connected.
-start_traffic() {
-  local port=8765 www="$E2E_TMP/www"
-  mkdir -p "$www"
-  head -c 4096 /dev/zero >"$www/page"
-  ip netns exec "$wine_netns" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
-    >/dev/null 2>&1 &
-  traffic_pids+=($!)
-  ip netns exec "$wine_netns" python3 -c '
-import sys, time, urllib.request
-while True:
-    try:
-        urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=2).read()
-    except OSError:
-        pass
-    time.sleep(0.02)
-' "$port" >/dev/null 2>&1 &
-  traffic_pids+=($!)
-}
-stop_traffic() {
-  e2e_end_helpers "${traffic_pids[@]}"
-  traffic_pids=()
-}
 tcp_segments() {
   # shellcheck disable=SC2016 # the dollars are awk's
   ip netns exec "$wine_netns" awk '/^Tcp:/ { n++; if (n == 2) print $11 + $12 }' /proc/net/snmp
@@ -128,12 +103,12 @@ tcp_segments() {
 stays_red_with_traffic() {
   local before after
   before=$(tcp_segments)
-  start_traffic
+  e2e_start_traffic "$wine_netns"
   stays red "$1" || {
-    stop_traffic
+    e2e_stop_traffic
     return 1
   }
-  stop_traffic
+  e2e_stop_traffic
   after=$(tcp_segments)
   e2e_log "the namespace counted $((after - before)) TCP segments meanwhile"
   [ $((after - before)) -ge 500 ]

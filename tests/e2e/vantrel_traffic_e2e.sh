@@ -38,11 +38,10 @@ ip netns delete "$probe"
 e2e_setup vantrel-traffic offline
 wine_netns=$E2E_NETNS
 peer_netns="${wine_netns}peer"
-declare -a traffic_pids=()
 own_cleanup() {
   local status=$?
   set +e
-  declare -F stop_traffic >/dev/null && stop_traffic
+  e2e_stop_traffic
   ip netns pids "$peer_netns" 2>/dev/null | xargs -r kill -9 2>/dev/null
   ip netns delete "$peer_netns" 2>/dev/null
   (exit "$status")
@@ -59,38 +58,6 @@ ip -n "$wine_netns" addr add 198.18.0.1/24 dev e2eveth0
 ip -n "$peer_netns" link set e2eveth1 up
 ip -n "$wine_netns" link set e2eveth0 up
 
-# TCP traffic on the namespace's loopback: a file server and a client that fetches a small file
-# about fifty times a second.
-port=8765
-www="$E2E_TMP/www"
-mkdir -p "$www"
-head -c 4096 /dev/zero >"$www/page"
-start_traffic() {
-  ip netns exec "$wine_netns" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
-    >"$E2E_DIR/http-server.log" 2>&1 &
-  traffic_pids+=($!)
-  ip netns exec "$wine_netns" python3 -c '
-import sys, time, urllib.request
-url = "http://127.0.0.1:%s/page" % sys.argv[1]
-while True:
-    try:
-        urllib.request.urlopen(url, timeout=2).read()
-    except OSError:
-        pass
-    time.sleep(0.02)
-' "$port" >/dev/null 2>&1 &
-  traffic_pids+=($!)
-  # The server answers once it listens; until then the client's fetches fail quietly.
-  e2e_wait_for 5 ip netns exec "$wine_netns" python3 -c '
-import sys, urllib.request
-urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read()' "$port" 2>/dev/null ||
-    e2e_fail "the test's HTTP server on 127.0.0.1:$port does not answer"
-  e2e_log "traffic flows on 127.0.0.1:$port in the namespace"
-}
-stop_traffic() {
-  e2e_end_helpers "${traffic_pids[@]}"
-  traffic_pids=()
-}
 tcp_segments() {
   # shellcheck disable=SC2016 # the dollars are awk's
   ip netns exec "$wine_netns" awk '/^Tcp:/ { n++; if (n == 2) print "in", $11, "out", $12 }' /proc/net/snmp
@@ -113,7 +80,7 @@ e2e_log "ok: online, the face is green ($FACE)"
 read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
 read -r tray_x tray_y tray_w tray_h < <(e2e_window_geometry "$(e2e_tray_window)")
 
-start_traffic
+e2e_start_traffic "$wine_netns"
 e2e_log "TCP segments in the namespace: $(tcp_segments)"
 
 # --- The tooltip ------------------------------------------------------------------------------
@@ -151,7 +118,7 @@ changes=$(awk '{ n = 0; for (i = 2; i <= length($0); i++) if (substr($0, i, 1) !
 e2e_assert "the face changes picture again and again ($changes changes in 4 s)" [ "$changes" -ge 4 ]
 
 # --- Traffic stops: the smile stays -------------------------------------------------------------
-stop_traffic
+e2e_stop_traffic
 stopped=$(e2e_now_ms)
 e2e_log "traffic stopped; TCP segments in the namespace: $(tcp_segments)"
 e2e_wait_for 5 face_is smile || e2e_fail "the face did not return to the smile within 5 s ($FACE)"
@@ -173,7 +140,7 @@ e2e_assert "settled within 2 s (took $settled ms)" [ "$settled" -le 2000 ]
 e2e_screenshot tray-settled "$tray_x,$tray_y,$tray_w,$tray_h" >/dev/null
 
 # --- The statistics window -----------------------------------------------------------------------
-start_traffic
+e2e_start_traffic "$wine_netns"
 e2e_click "$icon_x" "$icon_y" 1
 window=$(e2e_wait_window "^$statistics\$" 5) || e2e_fail "no statistics window within 5 s of the left click"
 e2e_hover 600 1000
@@ -358,7 +325,7 @@ e2e_key --window "$window" Return
 e2e_assert "Enter closes the statistics window again" e2e_window_gone "^$statistics\$" 3
 
 # --- Exit through the menu ------------------------------------------------------------------------
-stop_traffic
+e2e_stop_traffic
 e2e_click "$icon_x" "$icon_y" 3
 menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
 read -r exit_x exit_y < <(e2e_menu_last_entry_pos "$menu")
