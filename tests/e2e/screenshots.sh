@@ -5,7 +5,7 @@
 # about window. Run it again after changing what a window shows, look at the pictures, and
 # commit them.
 #
-#   tests/e2e/screenshots.sh <vantrel.exe> [folder]     (default: docs/ of the repository)
+#   tests/e2e/screenshots.sh <vantrel.exe> <wintext.exe> [folder]   (default: docs/ of the repository)
 #
 # The Wine session runs in a network namespace of its own (root), online through the links to
 # three test hosts made here: 198.18.1.2 answers after 30 ms, 198.18.2.2 ignores echo requests,
@@ -17,8 +17,10 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 # shellcheck source-path=SCRIPTDIR source=../netns/netns-lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../netns/netns-lib.sh"
 
-exe=$(realpath "${1:?usage: screenshots.sh <vantrel.exe> [folder]}")
-out=$(mkdir -p "${2:-$E2E_REPO/docs}" && cd "${2:-$E2E_REPO/docs}" && pwd)
+usage="usage: screenshots.sh <vantrel.exe> <wintext.exe> [folder]"
+exe=$(realpath "${1:?$usage}")
+E2E_WINTEXT=$(realpath "${2:?$usage}")
+out=$(mkdir -p "${3:-$E2E_REPO/docs}" && cd "${3:-$E2E_REPO/docs}" && pwd)
 
 shots_cleanup() {
   local status=$?
@@ -61,11 +63,11 @@ open_from_menu() {
   e2e_wait_window "^$2\$" 5 || e2e_fail "no window '$2' within 5 s of choosing menu entry $1"
 }
 
+e2e_start_traffic "$E2E_NETNS"
 e2e_hover 600 600
 e2e_start "$exe"
-e2e_wait_for 10 e2e_tray_window >/dev/null || e2e_fail "no tray icon within 10 s"
+e2e_wait_for 30 e2e_tray_window >/dev/null || e2e_fail "no tray icon within 30 s"
 read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
-e2e_start_traffic "$E2E_NETNS"
 sleep 2
 
 # --- The menu, "&Show Statistics" under the pointer ---------------------------------------------
@@ -74,7 +76,7 @@ menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right
 read -r mx my mw mh < <(e2e_window_geometry "$menu")
 read -r x y < <(e2e_tray_menu_entry_pos "$menu" 2)
 e2e_hover "$x" "$y" 0.4
-keep tray-menu "0,0,$((mx + mw + 12)),$((my + mh + 12))"
+keep tray-menu "0,0,$((mx + mw + 2)),$((my + mh + 2))"
 e2e_key --window "$menu" Escape
 e2e_hover 600 600 0.5
 
@@ -83,7 +85,7 @@ e2e_hover "$icon_x" "$icon_y"
 tooltip=$(e2e_wait_tooltip 5) || e2e_fail "no tooltip within 5 s of hovering over the icon"
 sleep 0.7
 read -r x y w h < <(e2e_window_geometry "$tooltip")
-keep tooltip "0,0,$((x + w + 12)),$((y + h + 8))"
+keep tooltip "0,0,$((x + w + 2)),$((y + h + 2))"
 e2e_hover 600 1000 0.3
 
 # --- The statistics window: ten seconds of traffic, then a zoom ----------------------------------
@@ -117,26 +119,40 @@ sleep 0.3
 read -r wx wy ww wh < <(e2e_window_geometry "$window")
 border=$(((ww - 487) / 2))
 client_x=$((wx + border)) client_y=$((wy + wh - 205 - border))
-# While the box is empty no line is added; the new name is typed at once so that no tick pings
-# half of it.
 host_box() {
   e2e_click $((client_x + 140)) $((client_y + 18)) 1
   e2e_key End shift+Home BackSpace
-  xdotool type --delay 1 "$1"
+  e2e_type "$1"
+}
+# third_number <n>: while pinging, 198.18.x.2 becomes 198.18.n.2 with one key on the selected
+# digit, so that no tick pings a name half typed.
+third_number() {
+  e2e_click $((client_x + 140)) $((client_y + 18)) 1
+  e2e_key End Left Left shift+Left "$1"
+}
+host_is() {
+  [ "$(e2e_window_texts 'Host Test' | awk -F'\t' '$1 == "Edit" { print $2; exit }')" = "$1" ]
+}
+button_says() {
+  e2e_window_texts 'Host Test' | grep -qxF "Button"$'\t'"$1"
 }
 start_stop() {
   e2e_click $((client_x + 289)) $((client_y + 20)) 1
 }
 host_box 198.18.1.2
 start_stop
-sleep 3.6
-# Changed while pinging: the next ticks ping the new host, in the same list.
-host_box 198.18.2.2
-sleep 5.8  # the next tick's ping waits 5 s for its time-out
-host_box 198.18.3.2
+e2e_wait_for 5 button_says '&Stop Ping' || e2e_fail "Start did not start the pings"
 sleep 2.5
-start_stop
+third_number 2
+# The next tick's ping waits 5 s for its time-out, and the window with it.
+sleep 7
+third_number 3
+# Typed during a ping in flight, the key waits for it.
+e2e_wait_for 10 host_is 198.18.3.2 || e2e_fail "the host box does not say 198.18.3.2"
 sleep 1.5
+start_stop
+e2e_wait_for 8 button_says '&Start Ping' || e2e_fail "Stop did not stop the pings"
+sleep 0.5
 e2e_hover 600 1000 0.3
 keep hosttest "$window"
 e2e_key --window "$window" Escape

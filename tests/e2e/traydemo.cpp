@@ -40,10 +40,15 @@ DWORD WindowsMajorVersion(DWORD* minor)
 {
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // deprecated, and still the call whose answer follows the manifest
+    GetVersionExW(&info);
+#else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     GetVersionExW(&info);
 #pragma GCC diagnostic pop
+#endif
     *minor = info.dwMinorVersion;
     return info.dwMajorVersion;
 }

@@ -2,7 +2,7 @@
 # Checks the release zips that `cpack --preset windows` and `cpack --preset windows-x86` made in
 # the given folder: each holds its folder with vantrel.exe, README.txt and LICENSE.txt and
 # nothing else; the programs are x86-64 and x86 PE images without debug sections whose version
-# record says the version of the top-level CMakeLists.txt; both import the same modules; the
+# record and manifest say the version of the top-level CMakeLists.txt; both import the same modules; the
 # symbols zips hold the debug information; the sum files match the zips.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -43,7 +43,9 @@ for arch in win64 win32; do
   "$tools-objdump" -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort >"$work/$arch.imports"
 
   resources=$("$tools-windres" -i "$exe" -O rc)
-  grep -q "FILEVERSION $major,$minor,${patch:-0},0" <<<"$resources" || fail "$name: the version record is not $quad"
+  grep -Eq "FILEVERSION +$major, *$minor, *${patch:-0}, *0\b" <<<"$resources" || fail "$name: the version record is not $quad"
+  tr -d '"' <<<"$resources" | grep -q "assemblyIdentity type=win32 name=DurvaneComputing.Vantrel version=$quad " ||
+    fail "$name: the manifest's version is not $quad"
   grep -q "VALUE \"ProductVersion\", \"$quad\"" <<<"$resources" || fail "$name: the product version is not $quad"
 
   (cd "$packages" && sha256sum --quiet -c "$name.sha256") || fail "$name.sha256 does not match"
