@@ -6,7 +6,7 @@ foreach(package IN LISTS CPACK_PACKAGE_FILES)
   get_filename_component(name ${package} NAME)
   string(APPEND sums "${hash}  ${name}\n")
 endforeach()
-list(GET CPACK_PACKAGE_FILES 0 first)
-get_filename_component(folder ${first} DIRECTORY)
-file(WRITE ${folder}/${CPACK_VANTREL_SUM_FILE} ${sums})
-message(STATUS "Sums: ${folder}/${CPACK_VANTREL_SUM_FILE}")
+# The zips named above are still in CPack's work folder; they are copied unchanged to the
+# package folder, where the sums go.
+file(WRITE ${CPACK_PACKAGE_DIRECTORY}/${CPACK_VANTREL_SUM_FILE} ${sums})
+message(STATUS "Sums: ${CPACK_PACKAGE_DIRECTORY}/${CPACK_VANTREL_SUM_FILE}")

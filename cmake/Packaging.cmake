@@ -27,7 +27,9 @@ set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL program symbols)
 set(CPACK_ARCHIVE_PROGRAM_FILE_NAME ${VANTREL_PACKAGE_NAME})
 set(CPACK_ARCHIVE_SYMBOLS_FILE_NAME ${VANTREL_PACKAGE_NAME}-symbols)
-# Unpacked, each zip is one folder of its own name rather than files strewn where it lands.
+# Unpacked, each zip is one folder rather than files strewn where it lands; the symbols zip has
+# the program's folder, so that unpacked beside it the debug information lands next to
+# vantrel.exe, where a debugger looks for it.
 set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_PACKAGE_FILE_NAME ${VANTREL_PACKAGE_NAME})
 set(CPACK_VANTREL_SUM_FILE ${VANTREL_PACKAGE_NAME}.sha256)

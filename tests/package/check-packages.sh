@@ -31,12 +31,12 @@ for arch in win64 win32; do
   listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort | tr '\n' ' ')
   [ "$listing" = "$name/LICENSE.txt $name/README.txt $name/vantrel.exe " ] || fail "$name.zip holds: $listing"
   listing=$(unzip -Z1 "$symbols" | grep -v '/$' | sort | tr '\n' ' ')
-  [ "$listing" = "$name-symbols/vantrel.exe.debug " ] || fail "$name-symbols.zip holds: $listing"
+  [ "$listing" = "$name/vantrel.exe.debug " ] || fail "$name-symbols.zip holds: $listing"
 
   unzip -q -d "$work/$arch" "$zip"
   unzip -q -d "$work/$arch" "$symbols"
   exe=$work/$arch/$name/vantrel.exe
-  debug=$work/$arch/$name-symbols/vantrel.exe.debug
+  debug=$work/$arch/$name/vantrel.exe.debug
   "$tools-objdump" -f "$exe" | grep -q "file format $format" || fail "$name: vantrel.exe is not $format"
   if "$tools-objdump" -h "$exe" | grep -q '\.debug_'; then fail "$name: vantrel.exe carries debug sections"; fi
   "$tools-objdump" -h "$debug" | grep -q '\.debug_info' || fail "$name: the symbols hold no .debug_info"
