@@ -26,7 +26,6 @@ enum Command : UINT {
 };
 
 constexpr int kIconSize = 16;
-constexpr COLORREF kFaceColour = RGB(255, 0, 0);
 
 // The record grew in Windows 6.0; older shells reject the larger size, so choose it the way the
 // monitor does and show it in the about box, where the screenshots of each Windows version
