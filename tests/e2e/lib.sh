@@ -441,6 +441,19 @@ e2e_stop_traffic() {
   E2E_TRAFFIC_PIDS=()
 }
 
+# e2e_exit_through_menu: ends vantrel.exe as a person would: a right click on its icon, "&Exit"
+# clicked; fails unless the program ends within 5 s with exit code 0.
+e2e_exit_through_menu() {
+  local menu code icon_x icon_y x y
+  read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
+  e2e_click "$icon_x" "$icon_y" 3
+  menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
+  read -r x y < <(e2e_tray_menu_entry_pos "$menu" 4)
+  e2e_click "$x" "$y" 1
+  code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
+  e2e_assert_equal "the exit code after &Exit" 0 "$code"
+}
+
 # e2e_wait_exit <seconds> [process]: waits for the program to end and prints its exit code.
 # Returns 1 (printing nothing) when it is still running after that time.
 e2e_wait_exit() {

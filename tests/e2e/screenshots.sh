@@ -35,13 +35,7 @@ trap shots_cleanup EXIT
 # The library joins its test hosts to this namespace.
 # shellcheck disable=SC2034
 vt_client=$E2E_NETNS
-vt_add_host 1
-vt_start_responder 1 30
-vt_add_host 2
-ip netns exec "$(vt_host_ns 2)" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
-vt_add_host 3
-ip netns exec "$(vt_host_ns 3)" iptables -A INPUT -p icmp --icmp-type echo-request \
-  -j REJECT --reject-with icmp-host-unreachable
+vt_add_echo_hosts
 
 # keep <name> <what, as for e2e_screenshot>: a screenshot, and a copy for the README made small
 # (no metadata, the best compression).
@@ -166,11 +160,6 @@ e2e_key --window "$window" Return
 e2e_window_gone '^About Application$' 3 || e2e_fail "Enter did not close the about window"
 
 # --- Exit --------------------------------------------------------------------------------------------
-e2e_click "$icon_x" "$icon_y" 3
-menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
-read -r x y < <(e2e_menu_last_entry_pos "$menu")
-e2e_click "$x" "$y" 1
-code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
-e2e_assert_equal "the exit code after &Exit" 0 "$code"
+e2e_exit_through_menu
 e2e_log "pictures in $out: $(cd "$out" && ls ./*.png | tr '\n' ' ')"
 e2e_pass

@@ -84,16 +84,6 @@ tray_shot() {
   e2e_screenshot "$1" "$x,$y,$w,$h" >/dev/null
 }
 
-exit_through_menu() {
-  local menu code icon_x icon_y x y
-  read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
-  e2e_click "$icon_x" "$icon_y" 3
-  menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
-  read -r x y < <(e2e_tray_menu_entry_pos "$menu" 4)
-  e2e_click "$x" "$y" 1
-  code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
-  e2e_assert_equal "the exit code after &Exit" 0 "$code"
-}
 
 tcp_segments() {
   # shellcheck disable=SC2016 # the dollars are awk's
@@ -179,7 +169,7 @@ e2e_assert "offline again, the face stays red" stays red 2
 e2e_assert "offline again with TCP traffic, the face stays red" stays_red_with_traffic 3
 tray_shot offline-again-tray
 
-exit_through_menu
+e2e_exit_through_menu
 
 # --- 4. The machine's own namespace ----------------------------------------------------------
 # Wine's sockets and address lists come from its server and its device process, so the whole
@@ -208,6 +198,6 @@ if tooltip=$(e2e_wait_tooltip 5); then
 fi
 e2e_hover 600 600 0.3
 e2e_assert "in the machine's own namespace the face stays green" stays 'smile|wide' 2
-exit_through_menu
+e2e_exit_through_menu
 
 e2e_pass

@@ -326,11 +326,6 @@ e2e_assert "Enter closes the statistics window again" e2e_window_gone "^$statist
 
 # --- Exit through the menu ------------------------------------------------------------------------
 e2e_stop_traffic
-e2e_click "$icon_x" "$icon_y" 3
-menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
-read -r exit_x exit_y < <(e2e_menu_last_entry_pos "$menu")
-e2e_click "$exit_x" "$exit_y" 1
-code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
-e2e_assert_equal "the exit code after &Exit" 0 "$code"
+e2e_exit_through_menu
 
 e2e_pass
