@@ -429,9 +429,11 @@ while True:
     time.sleep(0.02)
 ' "$port" >/dev/null 2>&1 &
   E2E_TRAFFIC_PIDS+=($!)
-  # Until the server listens, the client's fetches fail quietly. Python alone takes about 3 s to
-  # start on a loaded machine here (through pyenv's shim), hence the limit; the probe is bash's.
-  e2e_wait_for 15 ip netns exec "$netns" bash -c 'exec 3<>"/dev/tcp/127.0.0.1/$0"' "$port" 2>/dev/null ||
+  # Until the server answers, the client's fetches fail quietly. Python alone takes about 3 s to
+  # start on a loaded machine here (through pyenv's shim), hence the limit.
+  e2e_wait_for 15 ip netns exec "$netns" python3 -c '
+import sys, urllib.request
+urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read()' "$port" 2>/dev/null ||
     e2e_fail "the test's HTTP server on 127.0.0.1:$port in $netns does not answer"
   e2e_log "traffic flows on 127.0.0.1:$port in the namespace $netns"
 }
