@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/VisualStyle.h"
+#include "resources/Version.h"
 #include "resources/resource.h"
 
 namespace vantrel {
@@ -53,7 +54,7 @@ void TAboutForm::CreateLinkFont()
 void TAboutForm::FormCreate()
 {
     Label1.SetCaption(L"Vantrel - Network Online Monitor");
-    Label6.SetCaption(L"2.00");
+    Label6.SetCaption(VANTREL_VERSION_LABEL);
 }
 
 void TAboutForm::LayoutControls()

@@ -14,7 +14,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <atomic>
 #include <cstdlib>
 
 namespace {
@@ -25,7 +24,6 @@ constexpr UINT_PTR kFastTimer = 1;
 constexpr UINT_PTR kSlowTimer = 2;
 constexpr UINT_PTR kEndTimer = 3;
 
-std::atomic<bool> stopping{false};
 bool platformWork = false;
 using GetAdaptersAddressesFunction = ULONG(WINAPI*)(ULONG, ULONG, void*, void*, ULONG*);
 GetAdaptersAddressesFunction getAdaptersAddresses = nullptr;

@@ -47,6 +47,14 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC procedure)
 
 PlatformMajorVersionFunction TrayPlatformMajorVersion = RealPlatformMajorVersion;
 
+// The shell tells the record's versions apart by their sizes alone, so a header that packed or
+// laid it out differently would be taken for another version.
+#ifdef _WIN64
+static_assert(sizeof(NOTIFYICONDATAW) == 976 && NOTIFYICONDATAW_V2_SIZE == 952);
+#else
+static_assert(sizeof(NOTIFYICONDATAW) == 956 && NOTIFYICONDATAW_V2_SIZE == 936);
+#endif
+
 DWORD NotifyIconRecordSize()
 {
     return TrayPlatformMajorVersion() >= 6 ? sizeof(NOTIFYICONDATAW) : NOTIFYICONDATAW_V2_SIZE;

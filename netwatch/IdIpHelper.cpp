@@ -10,7 +10,7 @@ namespace {
 
 HMODULE ipHelperModule = nullptr;  // released by the clean-up at process exit
 
-DWORD WINAPI NoGetIpAddrTable(PMIB_IPADDRTABLE, PULONG size, WINBOOL)
+DWORD WINAPI NoGetIpAddrTable(PMIB_IPADDRTABLE, PULONG size, BOOL)
 {
     if (size) *size = 0;
     return ERROR_NOT_SUPPORTED;

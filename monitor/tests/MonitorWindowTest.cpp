@@ -178,20 +178,20 @@ using testing::Later;
 // The visible top-level windows of this thread captioned `caption`.
 std::vector<HWND> WindowsCaptioned(const std::wstring& caption)
 {
+    // A named CALLBACK, not a lambda: on x86 the callback is stdcall, which no lambda converts to.
     struct Search {
         std::wstring caption;
         std::vector<HWND> found;
-    } search{caption, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM parameter) -> BOOL {
+        static BOOL CALLBACK Visit(HWND window, LPARAM parameter)
+        {
             auto* s = reinterpret_cast<Search*>(parameter);
             wchar_t text[128] = {};
             ::GetWindowTextW(window, text, 128);
             if (::IsWindowVisible(window) && s->caption == text) s->found.push_back(window);
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    } search{caption, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), Search::Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -200,17 +200,16 @@ bool HasChildText(HWND window, const std::wstring& wanted)
     struct Search {
         std::wstring wanted;
         bool found = false;
-    } search{wanted};
-    ::EnumChildWindows(
-        window,
-        [](HWND child, LPARAM parameter) -> BOOL {
+        static BOOL CALLBACK Visit(HWND child, LPARAM parameter)
+        {
             auto* s = reinterpret_cast<Search*>(parameter);
             wchar_t text[128] = {};
             ::GetWindowTextW(child, text, 128);
             if (s->wanted == text) s->found = true;
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    } search{wanted};
+    ::EnumChildWindows(window, Search::Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

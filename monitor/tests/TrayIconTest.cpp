@@ -126,13 +126,18 @@ TEST_F(TrayIconTest, TheRecordIsFilledAsTheShellExpects)
 
 TEST(NotifyIconRecordSize, DependsOnThePlatformVersion)
 {
+#ifdef _WIN64
+    constexpr DWORD kFull = 976, kBefore6 = 952;
+#else
+    constexpr DWORD kFull = 956, kBefore6 = 936;
+#endif
     auto saved = TrayPlatformMajorVersion;
     TrayPlatformMajorVersion = [] { return DWORD{5}; };
-    EXPECT_EQ(NotifyIconRecordSize(), 952u);
+    EXPECT_EQ(NotifyIconRecordSize(), kBefore6);
     TrayPlatformMajorVersion = [] { return DWORD{6}; };
-    EXPECT_EQ(NotifyIconRecordSize(), 976u);
+    EXPECT_EQ(NotifyIconRecordSize(), kFull);
     TrayPlatformMajorVersion = [] { return DWORD{10}; };
-    EXPECT_EQ(NotifyIconRecordSize(), 976u);
+    EXPECT_EQ(NotifyIconRecordSize(), kFull);
     TrayPlatformMajorVersion = saved;
 }
 

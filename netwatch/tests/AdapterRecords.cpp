@@ -199,7 +199,7 @@ struct FakeCalls {
         return NO_ERROR;
     }
 
-    static DWORD WINAPI GetIpAddrTable(PMIB_IPADDRTABLE buffer, PULONG size, WINBOOL)
+    static DWORD WINAPI GetIpAddrTable(PMIB_IPADDRTABLE buffer, PULONG size, BOOL)
     {
         FakeIpHelper& fake = *FakeIpHelper::current_;
         fake.addressTableSizes.push_back(*size);

@@ -219,16 +219,8 @@ e2e_assert_equal "the button after reopening" "&Start Ping" "$(button_caption)"
 e2e_assert_equal "the list after reopening" "$stopped_rows" "$(list_rows "$window")"
 e2e_assert_equal "the host box after reopening" 127.0.0.1 "$(host_text)"
 
-# The test hosts, each on its own link from the session's namespace: 198.18.1.2 answers after
-# 30 ms (its kernel's own replies off, a responder in their place), 198.18.2.2 ignores echo
-# requests, 198.18.3.2 rejects them with host unreachable.
-vt_add_host 1
-vt_start_responder 1 30
-vt_add_host 2
-ip netns exec "$(vt_host_ns 2)" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
-vt_add_host 3
-ip netns exec "$(vt_host_ns 3)" iptables -A INPUT -p icmp --icmp-type echo-request \
-  -j REJECT --reject-with icmp-host-unreachable
+# The test hosts: one answering after 30 ms, one ignoring echo requests, one rejecting them.
+vt_add_echo_hosts
 
 # type_host <window id> <host>: replaces the host box's text, by keyboard as a person would.
 type_host() {

@@ -417,22 +417,19 @@ e2e_end_helpers() {
   for pid in "$@"; do wait "$pid" 2>/dev/null || true; done
 }
 
-# e2e_start_traffic [port]: TCP traffic on the loopback of the Wine session's network namespace
-# (or the machine's own, when online): a file server and a client that fetches a small page
-# about fifty times a second. Returns once a fetch has gone through, so that whatever is
-# measured next sees traffic from its first moment; python starts slowly on a busy machine.
-# e2e_stop_traffic (also run by the clean-up) ends both.
+# e2e_start_traffic <network namespace> [port]: TCP traffic on that namespace's loopback, for the
+# monitor to count: a file server on 127.0.0.1 and a client fetching a small file from it about
+# fifty times a second. Returns once the server answers. The clean-up ends both, as does
+# e2e_stop_traffic.
 declare -a E2E_TRAFFIC_PIDS=()
 e2e_start_traffic() {
-  local port=${1:-8765} www="$E2E_TMP/www"
-  local -a in_netns=()
-  [ -n "$E2E_NETNS" ] && in_netns=(ip netns exec "$E2E_NETNS")
+  local netns=$1 port=${2:-8765} www="$E2E_TMP/www"
   mkdir -p "$www"
   head -c 4096 /dev/zero >"$www/page"
-  "${in_netns[@]}" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
+  ip netns exec "$netns" python3 -m http.server "$port" --bind 127.0.0.1 --directory "$www" \
     >>"$E2E_DIR/http-server.log" 2>&1 &
   E2E_TRAFFIC_PIDS+=($!)
-  "${in_netns[@]}" python3 -c '
+  ip netns exec "$netns" python3 -c '
 import sys, time, urllib.request
 url = "http://127.0.0.1:%s/page" % sys.argv[1]
 while True:
@@ -443,16 +440,31 @@ while True:
     time.sleep(0.02)
 ' "$port" >/dev/null 2>&1 &
   E2E_TRAFFIC_PIDS+=($!)
-  e2e_wait_for 10 "${in_netns[@]}" python3 -c '
+  # Until the server answers, the client's fetches fail quietly. Python alone takes about 3 s to
+  # start on a loaded machine here (through pyenv's shim), hence the limit.
+  e2e_wait_for 15 ip netns exec "$netns" python3 -c '
 import sys, urllib.request
 urllib.request.urlopen("http://127.0.0.1:%s/page" % sys.argv[1], timeout=1).read()' "$port" 2>/dev/null ||
-    e2e_fail "the test's HTTP server on 127.0.0.1:$port does not answer"
-  e2e_log "traffic flows on 127.0.0.1:$port${E2E_NETNS:+ in namespace $E2E_NETNS}"
+    e2e_fail "the test's HTTP server on 127.0.0.1:$port in $netns does not answer"
+  e2e_log "traffic flows on 127.0.0.1:$port in the namespace $netns"
 }
 
 e2e_stop_traffic() {
-  e2e_end_helpers "${E2E_TRAFFIC_PIDS[@]}"
+  [ ${#E2E_TRAFFIC_PIDS[@]} -eq 0 ] || e2e_end_helpers "${E2E_TRAFFIC_PIDS[@]}"
   E2E_TRAFFIC_PIDS=()
+}
+
+# e2e_exit_through_menu: ends vantrel.exe as a person would: a right click on its icon, "&Exit"
+# clicked; fails unless the program ends within 5 s with exit code 0.
+e2e_exit_through_menu() {
+  local menu code icon_x icon_y x y
+  read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
+  e2e_click "$icon_x" "$icon_y" 3
+  menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
+  read -r x y < <(e2e_tray_menu_entry_pos "$menu" 4)
+  e2e_click "$x" "$y" 1
+  code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
+  e2e_assert_equal "the exit code after &Exit" 0 "$code"
 }
 
 # e2e_wait_exit <seconds> [process]: waits for the program to end and prints its exit code.

@@ -26,7 +26,6 @@ enum Command : UINT {
 };
 
 constexpr int kIconSize = 16;
-constexpr COLORREF kFaceColour = RGB(255, 0, 0);
 
 // The record grew in Windows 6.0; older shells reject the larger size, so choose it the way the
 // monitor does and show it in the about box, where the screenshots of each Windows version
@@ -40,10 +39,15 @@ DWORD WindowsMajorVersion(DWORD* minor)
 {
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
+#ifdef _MSC_VER
+#pragma warning(suppress : 4996)  // deprecated, and still the call whose answer follows the manifest
+    GetVersionExW(&info);
+#else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     GetVersionExW(&info);
 #pragma GCC diagnostic pop
+#endif
     *minor = info.dwMinorVersion;
     return info.dwMajorVersion;
 }

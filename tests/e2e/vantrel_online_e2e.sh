@@ -82,19 +82,7 @@ tray_shot() {
   e2e_screenshot "$1" "$x,$y,$w,$h" >/dev/null
 }
 
-exit_through_menu() {
-  local menu code icon_x icon_y x y
-  read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
-  e2e_click "$icon_x" "$icon_y" 3
-  menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
-  read -r x y < <(e2e_tray_menu_entry_pos "$menu" 4)
-  e2e_click "$x" "$y" 1
-  code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
-  e2e_assert_equal "the exit code after &Exit" 0 "$code"
-}
 
-# TCP traffic on the namespace's loopback (a file server and a client fetching from it), to show
-# that the face blinks only while connected.
 tcp_segments() {
   # shellcheck disable=SC2016 # the dollars are awk's
   ip netns exec "$wine_netns" awk '/^Tcp:/ { n++; if (n == 2) print $11 + $12 }' /proc/net/snmp
@@ -102,7 +90,7 @@ tcp_segments() {
 # stays_red_with_traffic <seconds>
 stays_red_with_traffic() {
   local before after
-  e2e_start_traffic
+  e2e_start_traffic "$wine_netns"
   before=$(tcp_segments)
   stays red "$1" || {
     e2e_stop_traffic
@@ -180,7 +168,7 @@ e2e_assert "offline again, the face stays red" stays red 2
 e2e_assert "offline again with TCP traffic, the face stays red" stays_red_with_traffic 3
 tray_shot offline-again-tray
 
-exit_through_menu
+e2e_exit_through_menu
 
 # --- 4. The machine's own namespace ----------------------------------------------------------
 # Wine's sockets and address lists come from its server and its device process, so the whole
@@ -209,6 +197,6 @@ if tooltip=$(e2e_wait_tooltip 5); then
 fi
 e2e_hover 600 600 0.3
 e2e_assert "in the machine's own namespace the face stays green" stays 'smile|wide' 2
-exit_through_menu
+e2e_exit_through_menu
 
 e2e_pass

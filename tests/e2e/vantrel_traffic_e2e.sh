@@ -78,7 +78,7 @@ e2e_log "ok: online, the face is green ($FACE)"
 read -r icon_x icon_y < <(e2e_tray_icon_pos 0)
 read -r tray_x tray_y tray_w tray_h < <(e2e_window_geometry "$(e2e_tray_window)")
 
-e2e_start_traffic
+e2e_start_traffic "$wine_netns"
 e2e_log "TCP segments in the namespace: $(tcp_segments)"
 
 # --- The tooltip ------------------------------------------------------------------------------
@@ -138,7 +138,7 @@ e2e_assert "settled within 2 s (took $settled ms)" [ "$settled" -le 2000 ]
 e2e_screenshot tray-settled "$tray_x,$tray_y,$tray_w,$tray_h" >/dev/null
 
 # --- The statistics window -----------------------------------------------------------------------
-e2e_start_traffic
+e2e_start_traffic "$wine_netns"
 e2e_click "$icon_x" "$icon_y" 1
 window=$(e2e_wait_window "^$statistics\$" 5) || e2e_fail "no statistics window within 5 s of the left click"
 e2e_hover 600 1000
@@ -330,11 +330,6 @@ e2e_assert "Enter closes the statistics window again" e2e_window_gone "^$statist
 
 # --- Exit through the menu ------------------------------------------------------------------------
 e2e_stop_traffic
-e2e_click "$icon_x" "$icon_y" 3
-menu=$(e2e_wait_menu vantrel.exe 5) || e2e_fail "no menu within 5 s of the right click"
-read -r exit_x exit_y < <(e2e_menu_last_entry_pos "$menu")
-e2e_click "$exit_x" "$exit_y" 1
-code=$(e2e_wait_exit 5) || e2e_fail "vantrel.exe still runs 5 s after &Exit"
-e2e_assert_equal "the exit code after &Exit" 0 "$code"
+e2e_exit_through_menu
 
 e2e_pass

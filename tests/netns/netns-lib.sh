@@ -112,6 +112,19 @@ vt_start_responder() {
   vt_fail "the echo responder of host $n did not start"
 }
 
+# The three hosts that the host test is shown and tested against, each on its own link from the
+# client namespace: 198.18.1.2 answers after 30 ms (its kernel's own replies off, a responder in
+# their place), 198.18.2.2 ignores echo requests, 198.18.3.2 rejects them with host unreachable.
+vt_add_echo_hosts() {
+  vt_add_host 1
+  vt_start_responder 1 30
+  vt_add_host 2
+  ip netns exec "$(vt_host_ns 2)" sysctl -qw net.ipv4.icmp_echo_ignore_all=1
+  vt_add_host 3
+  ip netns exec "$(vt_host_ns 3)" iptables -A INPUT -p icmp --icmp-type echo-request \
+    -j REJECT --reject-with icmp-host-unreachable
+}
+
 # Runs a Windows program under Wine inside the client namespace (made by vt_make_client).
 vt_wine() {
   [ -n "$vt_prefix" ] || vt_fail "vt_wine needs vt_make_client first"
