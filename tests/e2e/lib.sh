@@ -371,9 +371,17 @@ e2e_wine_version() {
   if [ "$version" = default ]; then
     e2e_wine reg delete 'HKCU\Software\Wine' /v Version /f >/dev/null 2>&1 || true
   else
-    # winecfg -v refuses winxp in a 64-bit prefix; the registry value is what Wine reads.
-    e2e_wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1 ||
-      e2e_fail "could not set the Windows version setting $version"
+    # winecfg -v refuses winxp in a 64-bit prefix; the registry value is what Wine reads. Once
+    # in a dozen CI runs reg.exe failed here, right after the session had started, and did not
+    # fail again when run by hand; what it said is kept, and it is given a second try, since
+    # the check of the reported version below proves whether the setting took.
+    local attempt
+    for attempt in 1 2; do
+      e2e_wine reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >>"$E2E_DIR/reg.log" 2>&1 && break
+      e2e_log "reg add of the version setting failed (try $attempt): $(tr -d '\r' <"$E2E_DIR/reg.log" | tail -n 3)"
+      [ "$attempt" -eq 2 ] && e2e_fail "could not set the Windows version setting $version"
+      sleep 0.5
+    done
   fi
   E2E_VERSION=$version
   reported=$(e2e_wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o 'Windows [0-9.]*' || true)
