@@ -12,6 +12,8 @@ if(VANTREL_WINDOWS AND TARGET vantrel_units)
     SOURCES ${PROJECT_SOURCE_DIR}/about/tests/AboutWindowTest.cpp
     LIBS vantrel_units vantrel_resources
     TIMEOUT 120)
+  # Enter and Escape go to the control with the focus: another test's window must not take it.
+  set_tests_properties(about_window_tests PROPERTIES RUN_SERIAL TRUE)
   vantrel_test(statistics_window_tests
     SOURCES ${PROJECT_SOURCE_DIR}/stats/tests/StatisticsWindowTest.cpp
     LIBS vantrel_units vantrel_resources

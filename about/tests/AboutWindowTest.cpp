@@ -44,15 +44,19 @@ protected:
 
 TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)
 {
-    // Keys go where the keyboard sends them: the control with the focus.
-    auto key = [](WPARAM virtualKey) {
-        return [virtualKey] {
-            HWND focus = ::GetFocus();
-            HWND target = focus ? focus : AboutForm->BitBtn1;
-            ::PostMessageW(target, WM_KEYDOWN, virtualKey, 1);
-            ::PostMessageW(target, WM_KEYUP, virtualKey, 0xC0000001);
-        };
+    // Keys go where the keyboard sends them: the control with the focus, once the window has
+    // it (on a busy machine the modal window may not be active yet 150 ms after it was asked
+    // to show).
+    std::function<void(WPARAM)> pressOnceFocused = [&](WPARAM virtualKey) {
+        HWND focus = ::GetFocus();
+        if (!focus || ::GetAncestor(focus, GA_ROOT) != AboutForm->Handle()) {
+            Later::After(50, [&, virtualKey] { pressOnceFocused(virtualKey); });
+            return;
+        }
+        ::PostMessageW(focus, WM_KEYDOWN, virtualKey, 1);
+        ::PostMessageW(focus, WM_KEYUP, virtualKey, 0xC0000001);
     };
+    auto key = [&](WPARAM virtualKey) { return [&, virtualKey] { pressOnceFocused(virtualKey); }; };
     struct Case {
         const char* name;
         std::function<void()> act;
