@@ -303,6 +303,9 @@ const TReplyStatus& TIdCustomIcmpClient::Receive(std::int32_t ATimeOut)
         readable.fd_array[0] = FBinding.GetHandle();
         timeval timeout{static_cast<long>(remaining / 1000), static_cast<long>((remaining % 1000) * 1000)};
         int ready = ws2::select(0, &readable, nullptr, nullptr, &timeout);
+        // The datagram was there when the wait ended: that is when the answer came, not when
+        // the platform has also handed it over (under Wine a second trip through its server).
+        const LONGLONG arrivedAt = icmpclock::PerformanceCount();
         if (ready == SOCKET_ERROR) RaiseSocketError(ws2::WSAGetLastError());
         if (ready == 0) break;
 
@@ -321,8 +324,7 @@ const TReplyStatus& TIdCustomIcmpClient::Receive(std::int32_t ATimeOut)
             auto datagram = icmp::DecodeDatagram({FReceived.data(), static_cast<std::size_t>(received)}, FIdentifier,
                                                  wSeqNo);
             if (datagram.verdict == icmp::Verdict::Answer) {
-                std::uint32_t roundTrip =
-                    icmp::ElapsedMilliseconds(FSentAt, icmpclock::PerformanceCount(), frequency);
+                std::uint32_t roundTrip = icmp::ElapsedMilliseconds(FSentAt, arrivedAt, frequency);
                 icmp::ApplyAnswer(FReplyStatus, datagram, received, roundTrip);
                 if (datagram.replyData) FReplyData = std::move(*datagram.replyData);
                 return FReplyStatus;
