@@ -33,16 +33,6 @@ probe=$(realpath "${3:?$usage}")
 user=${4:-administrator}
 title='Host Test'
 
-# Test hosts hang off the end-to-end namespace; both helpers' clean-ups must run, the host
-# namespaces first (the session's namespace holds the other ends of their links).
-hosttest_cleanup() {
-  local status=$?
-  # Under errexit the failing status handed on below would end the trap before Wine is stopped.
-  set +e
-  vt_cleanup
-  (exit "$status")
-  e2e__cleanup
-}
 vt_require_netns
 case $user in
 administrator) e2e_setup hosttest offline ;;
@@ -52,10 +42,7 @@ standard-user) e2e_setup hosttest-standard-user offline standard-user ;;
   exit 2
   ;;
 esac
-trap hosttest_cleanup EXIT
-# The library joins its test hosts to this namespace.
-# shellcheck disable=SC2034
-vt_client=$E2E_NETNS
+vt_join_e2e_session
 
 # The window's designed client size and the list's place in it, in pixels at 96 DPI.
 client_width=487

@@ -22,19 +22,9 @@ exe=$(realpath "${1:?$usage}")
 E2E_WINTEXT=$(realpath "${2:?$usage}")
 out=$(mkdir -p "${3:-$E2E_REPO/docs}" && cd "${3:-$E2E_REPO/docs}" && pwd)
 
-shots_cleanup() {
-  local status=$?
-  set +e
-  vt_cleanup
-  (exit "$status")
-  e2e__cleanup
-}
 vt_require_netns
 e2e_setup screenshots offline
-trap shots_cleanup EXIT
-# The library joins its test hosts to this namespace.
-# shellcheck disable=SC2034
-vt_client=$E2E_NETNS
+vt_join_e2e_session
 vt_add_echo_hosts
 
 # keep <name> <what, as for e2e_screenshot>: a screenshot, and a copy for the README made small

@@ -140,3 +140,21 @@ vt_standard_user() {
     WINEPREFIX="$vt_prefix" vantrel_standard_user_server "$vt_client" "$vt_scratch/wineserver.log" ) ||
     vt_fail "could not start a wineserver without CAP_NET_RAW: $(cat "$vt_scratch/wineserver.log")"
 }
+
+# For an end-to-end script (tests/e2e/lib.sh) whose Wine session runs in its offline namespace:
+# call after e2e_setup. The test hosts are then joined to that namespace, and both libraries'
+# clean-ups run at the end, the host namespaces first (the session's namespace holds the other
+# ends of their links).
+vt_join_e2e_session() {
+  vt_client=$E2E_NETNS
+  trap vt__e2e_cleanup EXIT
+}
+
+vt__e2e_cleanup() {
+  local status=$?
+  # Under errexit the failing status handed on below would end the trap before Wine is stopped.
+  set +e
+  vt_cleanup
+  (exit "$status")
+  e2e__cleanup
+}
