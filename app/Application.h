@@ -13,16 +13,9 @@
 
 #include "app/Handles.h"
 #include "app/Messages.h"
+#include "app/Object.h"
 
 namespace vantrel {
-
-class TObject {
-public:
-    virtual ~TObject() = default;
-};
-
-// An event: a member of some object, called with the sender.
-using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 class TForm;
 

@@ -3,9 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/SystemModule.h"
 
-#ifdef VANTREL_HAS_STYLE
 #include "app/VisualStyle.h"
-#endif
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -86,9 +84,7 @@ void TForm::BeforeDestruction()
 
 void TForm::AfterConstruction()
 {
-#ifdef VANTREL_HAS_STYLE
     TStyleManager::ApplyToWindow(handle_);
-#endif
     try {
         FormCreate();
     } catch (...) {
@@ -326,9 +322,7 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
     INT_PTR result = FALSE;
     // The window's own handling comes first (a link label keeps its own colour), then the style.
     if (OnMessage(message, wParam, lParam, result)) return result;
-#ifdef VANTREL_HAS_STYLE
     if (TStyleManager::HandleMessage(handle_, message, wParam, lParam, result)) return result;
-#endif
     switch (message) {
     case WM_CLOSE:
         Close();

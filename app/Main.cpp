@@ -4,14 +4,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "about/About.h"
 #include "app/Application.h"
 #include "app/Handles.h"
+#include "app/ProgramWindows.h"
 #include "app/SystemModule.h"
-#include "app/VisualStyle.h"
-#include "hosttest/Unit5.h"
-#include "monitor/Unit1.h"
-#include "stats/Unit3.h"
 
 using namespace vantrel;
 
@@ -33,17 +29,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     try {
         application.Initialize();
         application.ShowMainForm = false;
-        TStyleManager::TrySetStyle(L"Iceberg Classico");
-        application.SetTitle(L"Durvane Computing network monitor");
-        // The session may end without the exit sequence: the watcher thread must stop
-        // before the monitor window goes.
-        application.SetOnBeforeEnd([] {
-            if (Form1) Form1->StopConnectionWatcher();
-        });
-        application.CreateForm(AboutForm);
-        application.CreateForm(Form1);
-        application.CreateForm(HostTestForm);
-        application.CreateForm(Form3);
+        CreateProgramWindows(application);
         application.Run();
     } catch (...) {
         application.HandleException();

@@ -1,5 +1,6 @@
 #include "app/Thread.h"
 
+#include "app/Application.h"
 #include "app/SystemModule.h"
 
 namespace vantrel {

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <functional>
 
-#include "app/Application.h"
 #include "app/Handles.h"
+#include "app/Object.h"
 
 namespace vantrel {
 

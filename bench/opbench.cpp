@@ -19,6 +19,7 @@
 #include "about/About.h"
 #include "app/Application.h"
 #include "app/Handles.h"
+#include "app/ProgramWindows.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/Unit1.h"
@@ -94,7 +95,6 @@ void FillHistory()
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     double start = EncodeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, 0);
-    TCriticalSection::Guard guard(*Form1->HistoryLock);
     for (std::size_t i = 0; i < TSampleHistory::kBound; ++i) {
         double stamp = start + static_cast<double>(i) * 0.5 / 86400.0;
         Form1->History->Append({stamp, static_cast<std::int32_t>(i * 3 % 40), static_cast<std::int32_t>(i * 7 % 55)});
@@ -116,12 +116,7 @@ int main(int argc, char** argv)
         std::fwprintf(stderr, L"error report: %ls: %ls\n", caption.c_str(), text.c_str());
     };
     application.Initialize();
-    TStyleManager::TrySetStyle(L"Iceberg Classico");
-    application.SetTitle(L"Durvane Computing network monitor");
-    application.CreateForm(AboutForm);
-    application.CreateForm(Form1);
-    application.CreateForm(HostTestForm);
-    application.CreateForm(Form3);
+    CreateProgramWindows(application);
     application.ProcessMessages();
 
     // Nothing else may run meanwhile: the background checks and the timers stop, and no

@@ -9,8 +9,7 @@ repo=$(cd "$here/.." && pwd)
 minutes=${1:-2}
 build=${BENCH_BUILD:-$repo/build/bench}
 
-cmake --preset windows -B "$build" \
-  -DVANTREL_FOLDERS="app;monitor;netwatch;stats;hosttest;about;resources;tests;bench" >/dev/null
+cmake --preset windows -B "$build" >/dev/null
 cmake --build "$build" --target vantrel bench_floor bench_opbench pingtool >/dev/null
 vantrel=$build/app/vantrel.exe
 floor=$build/bench/floor.exe

@@ -13,8 +13,7 @@ build=${BENCH_BUILD:-$repo/build/bench}
 # Growth allowed over the whole run, after the first minute: Wine's own caches settle by then.
 band_kib=${SOAK_BAND_KIB:-2048}
 
-cmake --preset windows -B "$build" \
-  -DVANTREL_FOLDERS="app;monitor;netwatch;stats;hosttest;about;resources;tests;bench" >/dev/null
+cmake --preset windows -B "$build" >/dev/null
 cmake --build "$build" --target vantrel >/dev/null
 vantrel=$build/app/vantrel.exe
 

@@ -7,7 +7,6 @@
 #include "monitor/TrayPictures.h"
 #include "monitor/Unit4.h"
 #include "netwatch/IdIPWatch.h"
-#include "stats/Unit3.h"
 
 namespace vantrel {
 
@@ -52,8 +51,7 @@ TForm1::TForm1() : TForm(kForm1Description)
     Timer1->SetEnabled(true);
     Timer1->SetOnTimer([this](TObject* sender) { Timer1Timer(sender); });
 
-    History = std::make_unique<TSampleHistory>();
-    HistoryLock = std::make_unique<TCriticalSection>();
+    History = std::make_shared<TSharedHistory>();
 }
 
 TForm1::~TForm1()
@@ -87,7 +85,6 @@ void TForm1::FormDestroy()
     SetStatisticsFunction(nullptr);
     statisticsModule_.reset();
     History.reset();
-    HistoryLock.reset();
 }
 
 void TForm1::BindStatistics()
@@ -124,7 +121,7 @@ void TForm1::About1Click(TObject*)
 void TForm1::ShowStatistics1Click(TObject*)
 {
     CloseMenu();
-    if (Form3 && !Form3->GetVisible()) Form3->ShowModal();
+    if (statisticsView_) statisticsView_->Open();
 }
 
 void TForm1::Telnet1Click(TObject*)
@@ -184,7 +181,7 @@ void TForm1::TrayIcon1ScaleChange(UINT dpi)
 
 bool TForm1::StatisticsWindowExists()
 {
-    return Form3 != nullptr;
+    return statisticsView_ && statisticsView_->Exists();
 }
 
 bool TForm1::FetchStatistics(std::uint32_t& inSegs, std::uint32_t& outSegs)
@@ -218,9 +215,8 @@ void TForm1::SetTooltip(const std::string& text)
 
 void TForm1::SetTotals(const std::string& received, const std::string& sent)
 {
-    if (!Form3) return;
-    Form3->InLabel.SetCaption(FromUtf8(received));
-    Form3->OutLabel.SetCaption(FromUtf8(sent));
+    if (!statisticsView_) return;
+    statisticsView_->SetTotals(FromUtf8(received), FromUtf8(sent));
 }
 
 bool TForm1::IsOnline()
@@ -241,7 +237,6 @@ void TForm1::AppendSample(std::int32_t sent, std::int32_t received)
     NETSTAT_REC record{EncodeDateTime(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
                                       now.wMilliseconds),
                        sent, received};
-    TCriticalSection::Guard guard(*HistoryLock);
     History->Append(record);
 }
 

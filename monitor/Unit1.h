@@ -12,6 +12,8 @@
 #include "app/Handles.h"
 #include "app/Thread.h"
 #include "app/Timer.h"
+#include "monitor/SharedHistory.h"
+#include "monitor/StatisticsView.h"
 #include "monitor/TrafficSampler.h"
 #include "monitor/TrayIcon.h"
 
@@ -35,9 +37,9 @@ public:
     std::unique_ptr<TTrayIcon> TrayIcon1;
     std::unique_ptr<TTimer> Timer1;
 
-    // The sample history and its lock; the statistics window reads it under the lock.
-    std::unique_ptr<TSampleHistory> History;
-    std::unique_ptr<TCriticalSection> HistoryLock;
+    // The sample history with its lock. Shared: the statistics window is given it at the
+    // program entry and holds it weakly, so it sees when the history is gone.
+    std::shared_ptr<TSharedHistory> History;
 
     // Written by the connection-state watcher, read by the sampler.
     std::atomic<bool> Online{false};
@@ -59,6 +61,9 @@ public:
     GetTcpStatisticsFunction StatisticsFunction() const noexcept { return getTcpStatistics_; }
     void SetStatisticsFunction(GetTcpStatisticsFunction function);
     TTrafficSampler& Sampler() noexcept { return sampler_; }
+
+    // The statistics window, as the program entry wires it; none until then.
+    void SetStatisticsView(IStatisticsView* view) noexcept { statisticsView_ = view; }
 
     // Stops the connection-state watcher and waits for it; safe to call more than once.
     void StopConnectionWatcher();
@@ -84,6 +89,7 @@ private:
     TTrafficSampler sampler_;
     std::unique_ptr<CTestConnectionThread> connectionThread_;
     bool failureBoxOpen_ = false;
+    IStatisticsView* statisticsView_ = nullptr;
 };
 
 extern TForm1* Form1;

@@ -3,7 +3,7 @@
 // life, so the platform's socket service is started before the component's own fields are
 // set up and stays up until it has cleaned up.
 
-#include "app/Application.h"
+#include "app/Object.h"
 #include "netwatch/IdStack.h"
 
 namespace vantrel {

@@ -1,8 +1,6 @@
 #include "stats/Unit3.h"
 
-#include "app/Thread.h"
 #include "app/VisualStyle.h"
-#include "monitor/Unit1.h"
 
 namespace vantrel {
 
@@ -62,21 +60,21 @@ TForm3::~TForm3()
 
 void TForm3::RebuildChart(bool undoZoom)
 {
-    if (!Form1 || !Form1->HistoryLock) return;  // the history does not exist (yet, or any more)
-    TCriticalSection::Guard guard(*Form1->HistoryLock);
-    const TSampleHistory* history = Form1->History.get();
-    if (!history) return;
-    std::size_t n = history->Count();
-    Series1->Clear();
-    Series2->Clear();
-    if (undoZoom) Chart1->UndoZoom();
-    // A sample counts the segments of one 500 ms tick; the axis speaks of packets per
-    // second, so each count is plotted as the rate it stands for.
-    for (std::size_t i = 0; i < n; ++i) {
-        const NETSTAT_REC& record = (*history)[i];
-        Series1->AddXY(record.TimeStamp, 2.0 * record.SentSegments);
-        Series2->AddXY(record.TimeStamp, 2.0 * record.ReceivedSegments);
-    }
+    const std::shared_ptr<const TSharedHistory> shared = history_.lock();
+    if (!shared) return;  // the history does not exist (yet, or any more)
+    shared->Read([&](const TSampleHistory& history) {
+        std::size_t n = history.Count();
+        Series1->Clear();
+        Series2->Clear();
+        if (undoZoom) Chart1->UndoZoom();
+        // A sample counts the segments of one 500 ms tick; the axis speaks of packets per
+        // second, so each count is plotted as the rate it stands for.
+        for (std::size_t i = 0; i < n; ++i) {
+            const NETSTAT_REC& record = history[i];
+            Series1->AddXY(record.TimeStamp, 2.0 * record.SentSegments);
+            Series2->AddXY(record.TimeStamp, 2.0 * record.ReceivedSegments);
+        }
+    });
 }
 
 void TForm3::Timer1Timer(TObject*)

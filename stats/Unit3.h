@@ -6,6 +6,7 @@
 
 #include "app/Forms.h"
 #include "app/Timer.h"
+#include "monitor/SharedHistory.h"
 #include "stats/Chart.h"
 
 namespace vantrel {
@@ -31,10 +32,17 @@ public:
     // any zoom.
     void RebuildChart(bool undoZoom);
 
+    // The history the chart shows, as the program entry wires it. Held weakly: the monitor
+    // window owns it and may drop it first.
+    void SetHistory(std::weak_ptr<const TSharedHistory> history) { history_ = std::move(history); }
+
 protected:
     void FormShow() override;
     void OnCommand(int id, int notifyCode, HWND control) override;
     void LayoutControls() override;
+
+private:
+    std::weak_ptr<const TSharedHistory> history_;
 };
 
 extern TForm3* Form3;

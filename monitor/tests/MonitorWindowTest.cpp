@@ -18,6 +18,7 @@
 #include "about/About.h"
 #include "app/Application.h"
 #include "app/Forms.h"
+#include "app/ProgramWindows.h"
 #include "app/Thread.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
@@ -236,17 +237,9 @@ protected:
         app_->ErrorReportHook = [this](const std::wstring& caption, const std::wstring& text) {
             errors_.push_back({caption, text});
         };
-        TStyleManager::TrySetStyle(L"Iceberg Classico");
-        app_->SetTitle(L"Durvane Computing network monitor");
-        app_->SetOnBeforeEnd([] {
-            if (Form1) Form1->StopConnectionWatcher();
-        });
         mainThread_ = ::GetCurrentThreadId();
         created_ = Clock::now();
-        app_->CreateForm(AboutForm);
-        app_->CreateForm(Form1);
-        app_->CreateForm(HostTestForm);
-        app_->CreateForm(Form3);
+        CreateProgramWindows(*app_);
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Form3, nullptr);
         // Bound by the start sequence to the platform's function; the script takes its place

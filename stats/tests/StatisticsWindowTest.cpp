@@ -16,6 +16,7 @@
 
 #include "about/About.h"
 #include "app/Application.h"
+#include "app/ProgramWindows.h"
 #include "app/Thread.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
@@ -60,15 +61,7 @@ protected:
         ASSERT_EQ(Application, app_.get());
         app_->Initialize();
         app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
-        TStyleManager::TrySetStyle(L"Iceberg Classico");
-        app_->SetTitle(L"Durvane Computing network monitor");
-        app_->SetOnBeforeEnd([] {
-            if (Form1) Form1->StopConnectionWatcher();
-        });
-        app_->CreateForm(AboutForm);
-        app_->CreateForm(Form1);
-        app_->CreateForm(HostTestForm);
-        app_->CreateForm(Form3);
+        CreateProgramWindows(*app_);
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Form3, nullptr);
         Form1->SetStatisticsFunction(nullptr);
@@ -87,7 +80,6 @@ protected:
     // Appends samples to the monitor window's history under its lock, as the sampler does.
     static void AppendSamples(const std::vector<NETSTAT_REC>& records)
     {
-        TCriticalSection::Guard guard(*Form1->HistoryLock);
         for (const NETSTAT_REC& record : records) Form1->History->Append(record);
     }
 

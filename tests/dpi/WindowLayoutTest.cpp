@@ -24,6 +24,7 @@
 #include "app/Application.h"
 #include "app/Exceptions.h"
 #include "app/Handles.h"
+#include "app/ProgramWindows.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/TrayIcon.h"
@@ -120,15 +121,7 @@ protected:
         app_ = std::make_unique<TApplication>();
         app_->Initialize();
         app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
-        TStyleManager::TrySetStyle(L"Iceberg Classico");
-        app_->SetTitle(L"Durvane Computing network monitor");
-        app_->SetOnBeforeEnd([] {
-            if (Form1) Form1->StopConnectionWatcher();
-        });
-        app_->CreateForm(AboutForm);
-        app_->CreateForm(Form1);
-        app_->CreateForm(HostTestForm);
-        app_->CreateForm(Form3);
+        CreateProgramWindows(*app_);
         ASSERT_NE(Form3, nullptr);
         Form1->SetStatisticsFunction(nullptr);
         // The scale the script set up, so that a prefix that ignored it cannot pass for it.

@@ -26,6 +26,7 @@
 
 #include "about/About.h"
 #include "app/Application.h"
+#include "app/ProgramWindows.h"
 #include "app/Exceptions.h"
 #include "app/Handles.h"
 #include "app/VisualStyle.h"
@@ -226,12 +227,9 @@ protected:
             reports_.push_back(caption + L": " + text);
         };
         application_->Initialize();
-        ASSERT_TRUE(TStyleManager::TrySetStyle(L"Iceberg Classico"));
-        application_->SetTitle(L"Durvane Computing network monitor");
-        application_->CreateForm(AboutForm);
-        application_->CreateForm(Form1);
-        application_->CreateForm(HostTestForm);
-        application_->CreateForm(Form3);
+        CreateProgramWindows(*application_);
+        // The style's handles must be among those counted.
+        ASSERT_TRUE(TStyleManager::IsStyled());
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Form3, nullptr);
         Form1->SetStatisticsFunction(ScriptedStatistics);
