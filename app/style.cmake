@@ -10,7 +10,7 @@ target_compile_definitions(style_data_tests PRIVATE
 
 if(VANTREL_WINDOWS)
   add_library(vantrel_style STATIC ${CMAKE_CURRENT_LIST_DIR}/VisualStyle.cpp)
-  target_link_libraries(vantrel_style PUBLIC vantrel_style_pure comctl32 gdi32 user32)
+  target_link_libraries(vantrel_style PUBLIC vantrel_style_pure vantrel_platform comctl32 gdi32 user32)
 
   vantrel_test(visual_style_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/VisualStyleTest.cpp
                LIBS vantrel_style vantrel_resources TIMEOUT 120)

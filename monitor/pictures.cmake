@@ -8,7 +8,7 @@ vantrel_test(face_pictures_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/FacePic
 
 if(VANTREL_WINDOWS)
   add_library(vantrel_tray_pictures STATIC ${CMAKE_CURRENT_LIST_DIR}/TrayPictures.cpp)
-  target_link_libraries(vantrel_tray_pictures PUBLIC vantrel_monitor_pure comctl32 gdi32 user32)
+  target_link_libraries(vantrel_tray_pictures PUBLIC vantrel_monitor_pure vantrel_platform comctl32 gdi32 user32)
 
   vantrel_test(tray_pictures_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/tests/TrayPicturesTest.cpp
                LIBS vantrel_tray_pictures vantrel_resources)
