@@ -11,20 +11,6 @@
 
 namespace vantrel {
 
-UINT WindowDpi(HWND window)
-{
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpiForWindow && window) {
-        UINT dpi = getDpiForWindow(window);
-        if (dpi) return dpi;
-    }
-    WindowDC screen(nullptr);
-    int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 namespace {
 
 struct EmptyDialogTemplate {

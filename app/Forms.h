@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/Dpi.h"
 #include "app/Handles.h"
 
 namespace vantrel {
@@ -36,10 +37,6 @@ struct TFormDescription {
 };
 
 class TForm;
-
-// A window's DPI: its own where the system keeps one per window (Windows 10 1607 on), else the
-// screen's.
-UINT WindowDpi(HWND window);
 
 // A text label of a form that sizes itself to its caption. While the form is hidden a new
 // caption is only kept, and reaches the window when the form is shown: the monitor rewrites the
@@ -95,7 +92,7 @@ public:
 
     UINT Dpi() const noexcept { return dpi_; }
     // A length in 96-DPI pixels at this window's DPI.
-    int Scale(int value) const noexcept { return ::MulDiv(value, static_cast<int>(dpi_), 96); }
+    int Scale(int value) const noexcept { return ScaleForDpi(value, dpi_); }
     HFONT Font() const noexcept { return font_.get(); }
 
 protected:

@@ -1,40 +1,46 @@
 #include "app/SystemModule.h"
 
+#include "app/DynamicLoader.h"
+
 #include <string>
 
 namespace vantrel {
 
-namespace {
-
-template <typename Function>
-Function Bound(const wchar_t* module, const char* name) noexcept
+FARPROC FindProcedure(HMODULE module, const char* name) noexcept
 {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(module), name)));
+    return module ? ::GetProcAddress(module, name) : nullptr;
 }
-
-}  // namespace
 
 namespace kernel32 {
 SetDefaultDllDirectoriesFunction SetDefaultDllDirectories =
-    Bound<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
+    FindLoaded<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
+AddDllDirectoryFunction AddDllDirectory = FindLoaded<AddDllDirectoryFunction>(L"kernel32.dll", "AddDllDirectory");
+SetThreadDescriptionFunction SetThreadDescription =
+    FindLoaded<SetThreadDescriptionFunction>(L"kernel32.dll", "SetThreadDescription");
 }  // namespace kernel32
 
 namespace user32 {
 ChangeWindowMessageFilterExFunction ChangeWindowMessageFilterEx =
-    Bound<ChangeWindowMessageFilterExFunction>(L"user32.dll", "ChangeWindowMessageFilterEx");
+    FindLoaded<ChangeWindowMessageFilterExFunction>(L"user32.dll", "ChangeWindowMessageFilterEx");
 ChangeWindowMessageFilterFunction ChangeWindowMessageFilter =
-    Bound<ChangeWindowMessageFilterFunction>(L"user32.dll", "ChangeWindowMessageFilter");
+    FindLoaded<ChangeWindowMessageFilterFunction>(L"user32.dll", "ChangeWindowMessageFilter");
+GetDpiForWindowFunction GetDpiForWindow = FindLoaded<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+GetSystemMetricsForDpiFunction GetSystemMetricsForDpi =
+    FindLoaded<GetSystemMetricsForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
 }  // namespace user32
 
-namespace {
+namespace ntdll {
+RtlGetVersionFunction RtlGetVersion = FindLoaded<RtlGetVersionFunction>(L"ntdll.dll", "RtlGetVersion");
+}  // namespace ntdll
 
-bool CanSearchSystem32Only() noexcept
-{
-    // LOAD_LIBRARY_SEARCH_SYSTEM32 is understood exactly where AddDllDirectory exists
-    // (Windows 8, or Windows 7 with KB2533623).
-    static const bool available = ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "AddDllDirectory") != nullptr;
-    return available;
-}
+namespace comctl32 {
+// The program imports the common controls, so the module the manifest chose is loaded before
+// this runs.
+TaskDialogIndirectFunction TaskDialogIndirect =
+    FindLoaded<TaskDialogIndirectFunction>(L"comctl32.dll", "TaskDialogIndirect");
+}  // namespace comctl32
+
+namespace {
 
 HMODULE LoadByFullPath(const wchar_t* name) noexcept
 {
@@ -58,7 +64,7 @@ HMODULE LoadSystemLibrary(const wchar_t* name) noexcept
 {
     UINT previousMode = ::SetErrorMode(SEM_NOOPENFILEERRORBOX);
     ::SetErrorMode(previousMode | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = CanSearchSystem32Only() ? ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
+    HMODULE module = kernel32::AddDllDirectory ? ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
                                              : LoadByFullPath(name);
     DWORD error = ::GetLastError();
     ::SetErrorMode(previousMode);

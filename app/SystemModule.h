@@ -7,6 +7,7 @@
 // a missing module is a normal state that simply yields no handle.
 
 #include <windows.h>
+#include <commctrl.h>
 
 namespace vantrel {
 
@@ -22,21 +23,44 @@ bool RestrictDllSearchToSystem() noexcept;
 
 }  // namespace vantrel
 
-// Entries of kernel32 and user32 that older systems lack, bound by name when the program
-// starts (both modules are in every process, so nothing is loaded); nullptr where missing.
-// They are the seam for tests, which replace one for a scope (netwatch/EntryOverride.h).
+// The entries of the modules that are in every process, bound by name when the program starts
+// (nothing is loaded for them); null where the running system lacks the function, which the
+// caller checks. They are the seam for tests (app/EntryOverride.h).
 namespace vantrel::kernel32 {
 using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD directoryFlags);
+using AddDllDirectoryFunction = PVOID(WINAPI*)(PCWSTR directory);
+using SetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE thread, PCWSTR description);
 extern SetDefaultDllDirectoriesFunction SetDefaultDllDirectories;  // Windows 8, 7 with KB2533623
+// Only its presence counts: LOAD_LIBRARY_SEARCH_SYSTEM32 is understood exactly where it exists.
+extern AddDllDirectoryFunction AddDllDirectory;                    // Windows 8, 7 with KB2533623
+extern SetThreadDescriptionFunction SetThreadDescription;          // Windows 10 1607
 }  // namespace vantrel::kernel32
 
 namespace vantrel::user32 {
 using ChangeWindowMessageFilterExFunction = BOOL(WINAPI*)(HWND window, UINT message, DWORD action,
                                                           PCHANGEFILTERSTRUCT status);
 using ChangeWindowMessageFilterFunction = BOOL(WINAPI*)(UINT message, DWORD flag);
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND window);
+using GetSystemMetricsForDpiFunction = int(WINAPI*)(int index, UINT dpi);
 extern ChangeWindowMessageFilterExFunction ChangeWindowMessageFilterEx;  // Windows 7
 extern ChangeWindowMessageFilterFunction ChangeWindowMessageFilter;      // Windows Vista
+extern GetDpiForWindowFunction GetDpiForWindow;                          // Windows 10 1607
+extern GetSystemMetricsForDpiFunction GetSystemMetricsForDpi;            // Windows 10 1607
 }  // namespace vantrel::user32
+
+namespace vantrel::ntdll {
+// Tells the truth about the version whatever the manifest says (GetVersionEx would lie to a
+// program without a compatibility entry for the running system).
+using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW* information);
+extern RtlGetVersionFunction RtlGetVersion;
+}  // namespace vantrel::ntdll
+
+namespace vantrel::comctl32 {
+// Only in the common controls 6, which the manifest asks for.
+using TaskDialogIndirectFunction = HRESULT(WINAPI*)(const TASKDIALOGCONFIG* config, int* button, int* radioButton,
+                                                    BOOL* verificationChecked);
+extern TaskDialogIndirectFunction TaskDialogIndirect;
+}  // namespace vantrel::comctl32
 
 #include <string>
 

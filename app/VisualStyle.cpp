@@ -5,7 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/Dpi.h"
 #include "app/Handles.h"
+#include "app/SystemModule.h"
 #include "resources/resource.h"
 
 namespace vantrel {
@@ -31,20 +33,6 @@ COLORREF Blend(COLORREF a, COLORREF b, int percentOfB)
 {
     const auto mix = [percentOfB](int x, int y) { return static_cast<BYTE>((x * (100 - percentOfB) + y * percentOfB) / 100); };
     return RGB(mix(GetRValue(a), GetRValue(b)), mix(GetGValue(a), GetGValue(b)), mix(GetBValue(a), GetBValue(b)));
-}
-
-int ScaleForDpi(int value, UINT dpi) { return ::MulDiv(value, static_cast<int>(dpi), 96); }
-
-// GetDpiForWindow exists from Windows 10 1607 on; before that the screen's DPI is the window's.
-UINT WindowDpi(HWND window, HDC dc)
-{
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpiForWindow && window) {
-        if (const UINT dpi = getDpiForWindow(window)) return dpi;
-    }
-    return static_cast<UINT>(::GetDeviceCaps(dc, LOGPIXELSY));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -363,19 +351,12 @@ COLORREF TStyleManager::FaceColor() noexcept
     return Active() ? ToColorRef(Active()->data.WindowFace) : ::GetSysColor(COLOR_BTNFACE);
 }
 
-TTaskDialogIndirect& TStyleManager::TaskDialogEntry() noexcept
-{
-    static TTaskDialogIndirect entry = reinterpret_cast<TTaskDialogIndirect>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"comctl32.dll"), "TaskDialogIndirect")));
-    return entry;
-}
-
 void TStyleManager::ShowStyleNotFound(const std::wstring& name)
 {
     const std::wstring text = StyleNotFoundText(name);
     constexpr int kCloseButton = 100;
     const HWND owner = ::GetActiveWindow();
-    if (const TTaskDialogIndirect taskDialog = TaskDialogEntry()) {
+    if (const auto taskDialog = comctl32::TaskDialogIndirect) {
         const TASKDIALOG_BUTTON button{kCloseButton, L"&Close"};
         TASKDIALOGCONFIG config{};
         config.cbSize = sizeof config;

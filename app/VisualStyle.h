@@ -27,10 +27,6 @@ struct TButtonLook {
     TButtonGlyph Glyph = TButtonGlyph::None;
 };
 
-// comctl32 version 6's TaskDialogIndirect, bound by name: older comctl32 has no such entry.
-using TTaskDialogIndirect = HRESULT(WINAPI*)(const TASKDIALOGCONFIG* config, int* button, int* radioButton,
-                                             BOOL* verificationChecked);
-
 // The text of the dialog shown for a missing style.
 inline constexpr const wchar_t* kStyleNotFoundFormat = L"Style '%s' not found";
 std::wstring StyleNotFoundText(const std::wstring& name);
@@ -70,10 +66,9 @@ public:
     static void DrawButton(HDC dc, const RECT& rect, const std::wstring& text, HFONT font, const TButtonLook& look,
                            UINT dpi);
 
-    // The dialog for a missing style: caption "Error", error icon, one button "&Close".
+    // The dialog for a missing style: caption "Error", error icon, one button "&Close". A task
+    // dialog where the common controls have one (comctl32::TaskDialogIndirect), else a plain one.
     static void ShowStyleNotFound(const std::wstring& name);
-    // The entry used for that dialog; nullptr selects the plain dialog. Tests replace it.
-    static TTaskDialogIndirect& TaskDialogEntry() noexcept;
 };
 
 }  // namespace vantrel

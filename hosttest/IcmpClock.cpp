@@ -1,5 +1,7 @@
 #include "hosttest/IcmpClock.h"
 
+#include "app/DynamicLoader.h"
+
 namespace vantrel::icmpclock {
 
 namespace {
@@ -9,17 +11,18 @@ ULONGLONG WINAPI TickCountWidened()
     return ::GetTickCount();
 }
 
-ULONGLONG WINAPI BindTickCount64()
+// Taken by name so that the program still starts where the function is missing.
+FARPROC FindInKernel32(const char* name) noexcept
 {
-    // Taken by name so that the program still starts where the function is missing.
-    FARPROC found = ::GetProcAddress(::GetModuleHandleW(L"KERNEL32"), "GetTickCount64");
-    GetTickCount64 = found ? reinterpret_cast<ULONGLONG(WINAPI*)()>(reinterpret_cast<void*>(found)) : &TickCountWidened;
-    return GetTickCount64();
+    return FindProcedure(::GetModuleHandleW(L"KERNEL32"), name);
 }
+
+constexpr char kGetTickCount64Name[] = "GetTickCount64";
 
 }  // namespace
 
-ULONGLONG(WINAPI* GetTickCount64)() = &BindTickCount64;
+ULONGLONG(WINAPI* GetTickCount64)() =
+    &FirstCallBinder<GetTickCount64, kGetTickCount64Name, FindInKernel32, &TickCountWidened>::Call;
 BOOL(WINAPI* QueryPerformanceCounter)(LARGE_INTEGER*) = &::QueryPerformanceCounter;
 BOOL(WINAPI* QueryPerformanceFrequency)(LARGE_INTEGER*) = &::QueryPerformanceFrequency;
 

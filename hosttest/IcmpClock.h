@@ -1,6 +1,6 @@
 #pragma once
 // The clocks of the echo client, as replaceable entries: tests store their own function in
-// an entry for a scope (netwatch/EntryOverride.h) to play time forward without waiting.
+// an entry for a scope (app/EntryOverride.h) to play time forward without waiting.
 
 #include <windows.h>
 

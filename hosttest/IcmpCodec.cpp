@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "netwatch/IdAddressText.h"
+
 namespace vantrel::icmp {
 
 namespace {
@@ -137,12 +139,7 @@ std::optional<IPv4Address> ParseHostLiteral(std::wstring_view host)
 
 std::wstring FormatIPv4(const IPv4Address& address)
 {
-    std::wstring text;
-    for (std::size_t i = 0; i < address.size(); ++i) {
-        if (i) text += L'.';
-        text += std::to_wstring(address[i]);
-    }
-    return text;
+    return IPv4ToText(address.data());
 }
 
 Datagram DecodeDatagram(std::span<const std::uint8_t> datagram, std::uint16_t identifier, std::uint16_t sequence)

@@ -66,6 +66,7 @@ void WriteChecksum(std::span<std::uint8_t> request) noexcept;
 // with blanks allowed around it. Anything else needs the name lookup: nullopt.
 std::optional<IPv4Address> ParseHostLiteral(std::wstring_view host);
 
+// The address as the rest of the program writes one (netwatch/IdAddressText.h).
 std::wstring FormatIPv4(const IPv4Address& address);
 
 enum class Verdict {

@@ -10,7 +10,7 @@
 #include "hosttest/IcmpClock.h"
 #include "hosttest/IcmpCodec.h"
 #include "netwatch/IdWinsock.h"
-#include "netwatch/PlatformVersion.h"
+#include "app/PlatformVersion.h"
 
 namespace vantrel {
 

@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/Forms.h"
 #include "app/Messages.h"
+#include "app/PlatformVersion.h"
 #include "app/SystemModule.h"
 
 #ifndef WM_DPICHANGED
@@ -14,18 +15,6 @@ namespace vantrel {
 ShellNotifyIconFunction ShellNotifyIcon = ::Shell_NotifyIconW;
 
 namespace {
-
-DWORD RealPlatformMajorVersion()
-{
-    // RtlGetVersion tells the truth whatever the manifest says.
-    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
-    static const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    if (rtlGetVersion && rtlGetVersion(&info) == 0) return info.dwMajorVersion;
-    return 6;
-}
 
 const wchar_t kIconWindowClass[] = L"VantrelTrayIconWindow";
 const wchar_t kMenuWindowClass[] = L"VantrelPopupMenuWindow";
@@ -45,8 +34,6 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC procedure)
 
 }  // namespace
 
-PlatformMajorVersionFunction TrayPlatformMajorVersion = RealPlatformMajorVersion;
-
 // The shell tells the record's versions apart by their sizes alone, so a header that packed or
 // laid it out differently would be taken for another version.
 #ifdef _WIN64
@@ -57,7 +44,9 @@ static_assert(sizeof(NOTIFYICONDATAW) == 956 && NOTIFYICONDATAW_V2_SIZE == 936);
 
 DWORD NotifyIconRecordSize()
 {
-    return TrayPlatformMajorVersion() >= 6 ? sizeof(NOTIFYICONDATAW) : NOTIFYICONDATAW_V2_SIZE;
+    // A version that cannot be told is taken for a current system.
+    const TPlatformVersion version = PlatformVersion();
+    return version.Major == 0 || version.Major >= 6 ? sizeof(NOTIFYICONDATAW) : NOTIFYICONDATAW_V2_SIZE;
 }
 
 // ---------------------------------------------------------------------------------------------

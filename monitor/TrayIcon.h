@@ -26,10 +26,6 @@ namespace vantrel {
 using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, NOTIFYICONDATAW* data);
 extern ShellNotifyIconFunction ShellNotifyIcon;
 
-// The platform version the record size depends on; tests replace it.
-using PlatformMajorVersionFunction = DWORD (*)();
-extern PlatformMajorVersionFunction TrayPlatformMajorVersion;
-
 // The record size the shell expects: the whole record from Windows 6.0 on, the version-2
 // record before.
 DWORD NotifyIconRecordSize();

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/Dpi.h"
+#include "app/SystemModule.h"
 #include "monitor/FacePictures.h"
 
 namespace vantrel {
@@ -54,11 +56,9 @@ int TrayIconSizeForDpi(UINT dpi)
 {
     // GetSystemMetricsForDpi exists from Windows 10 1607 on; before that the system metric is
     // already the one of the only DPI there is.
-    using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);
-    static const auto getSystemMetricsForDpi = reinterpret_cast<GetSystemMetricsForDpiFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
-    const int size = getSystemMetricsForDpi ? getSystemMetricsForDpi(SM_CXSMICON, dpi) : ::GetSystemMetrics(SM_CXSMICON);
-    return size > 0 ? size : ::MulDiv(16, static_cast<int>(dpi), 96);
+    const int size = user32::GetSystemMetricsForDpi ? user32::GetSystemMetricsForDpi(SM_CXSMICON, dpi)
+                                                    : ::GetSystemMetrics(SM_CXSMICON);
+    return size > 0 ? size : ScaleForDpi(16, dpi);
 }
 
 }  // namespace vantrel

@@ -1,6 +1,10 @@
+// The socket headers must come before the window header declares the IP-information calls.
+#include "netwatch/IdIpHelper.h"
+
 #include "monitor/Unit1.h"
 
 #include "about/About.h"
+#include "app/DynamicLoader.h"
 #include "app/Exceptions.h"
 #include "app/SystemModule.h"
 #include "hosttest/Unit5.h"
@@ -81,22 +85,21 @@ void TForm1::FormCreate()
 void TForm1::FormDestroy()
 {
     StopConnectionWatcher();
-    // The function lives in the module: forget it before the module goes.
     SetStatisticsFunction(nullptr);
-    statisticsModule_.reset();
     History.reset();
 }
 
 void TForm1::BindStatistics()
 {
-    statisticsModule_.reset(LoadSystemLibrary(L"iphlpapi.dll"));
-    if (!statisticsModule_) {
+    // The module is the IP-information table's, loaded once for the whole program and kept
+    // until the process ends.
+    iphlp::StartIpHelper();
+    if (!iphlp::IpHelperModule()) {
         sampler_.SetStatisticsAvailable(false);
         return;
     }
-    auto function = reinterpret_cast<GetTcpStatisticsFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(statisticsModule_.get(), "GetTcpStatistics")));
-    if (function) SetStatisticsFunction(function);
+    if (auto function = Find<GetTcpStatisticsFunction>(iphlp::IpHelperModule(), "GetTcpStatistics"))
+        SetStatisticsFunction(function);
 }
 
 void TForm1::SetStatisticsFunction(GetTcpStatisticsFunction function)

@@ -84,7 +84,6 @@ private:
     void ShowIcon(int index) override;
     void AppendSample(std::int32_t sent, std::int32_t received) override;
 
-    UniqueModule statisticsModule_;
     GetTcpStatisticsFunction getTcpStatistics_ = nullptr;
     TTrafficSampler sampler_;
     std::unique_ptr<CTestConnectionThread> connectionThread_;

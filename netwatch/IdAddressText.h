@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/PlatformVersion.h"
+
 namespace vantrel {
 
 // Four bytes in network order, each in decimal without leading zeros: "192.168.1.20".
@@ -22,18 +24,6 @@ std::wstring IPv6ToText(const unsigned char* sixteenBytes);
 // A fixed-size text field of a platform record (such as IP_ADDR_STRING's 16 characters):
 // the characters up to the first NUL, at most `capacity` of them.
 std::wstring FixedFieldText(const char* field, std::size_t capacity);
-
-// The platform's version numbers, for the version tests of the enumeration.
-struct TPlatformVersion {
-    std::uint32_t Major = 0;
-    std::uint32_t Minor = 0;
-};
-
-// True when `version` is at least major.minor.
-constexpr bool VersionAtLeast(TPlatformVersion version, std::uint32_t major, std::uint32_t minor) noexcept
-{
-    return version.Major > major || (version.Major == major && version.Minor >= minor);
-}
 
 // Subnet masks of the old platforms come from a separate address table; the enumeration
 // builds it at most once and looks each IPv4 address up in it.

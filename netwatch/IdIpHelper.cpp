@@ -1,7 +1,6 @@
 #include "netwatch/IdIpHelper.h"
 
-#include <type_traits>
-
+#include "app/DynamicLoader.h"
 #include "app/SystemModule.h"
 
 namespace vantrel::iphlp {
@@ -59,19 +58,10 @@ WINBOOL WINAPI NoIcmpCloseHandle(HANDLE)
     return FALSE;
 }
 
-template <auto& Entry, const char* Name, auto Substitute, typename Function = std::remove_reference_t<decltype(Entry)>>
-struct Binder;
-
-template <auto& Entry, const char* Name, auto Substitute, typename Result, typename... Args>
-struct Binder<Entry, Name, Substitute, Result(WINAPI*)(Args...)> {
-    static Result WINAPI Call(Args... args)
-    {
-        using Function = Result(WINAPI*)(Args...);
-        FARPROC found = ipHelperModule ? ::GetProcAddress(ipHelperModule, Name) : nullptr;
-        Entry = found ? reinterpret_cast<Function>(reinterpret_cast<void*>(found)) : static_cast<Function>(Substitute);
-        return Entry(args...);
-    }
-};
+FARPROC FindInIpHelper(const char* name) noexcept
+{
+    return FindProcedure(ipHelperModule, name);
+}
 
 #define VANTREL_IPHLP_FUNCTIONS(X)                                                                   \
     X(GetAdaptersAddresses, NoGetAdaptersAddresses) X(GetAdaptersInfo, NoGetAdaptersInfo)              \
@@ -84,7 +74,7 @@ VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_NAME)
 
 }  // namespace
 
-#define VANTREL_IPHLP_BINDER(name, substitute) &Binder<name, name##Name, &substitute>::Call
+#define VANTREL_IPHLP_BINDER(name, substitute) &FirstCallBinder<name, name##Name, FindInIpHelper, &substitute>::Call
 #define VANTREL_IPHLP_ENTRY(name, substitute) decltype(&::name) name = VANTREL_IPHLP_BINDER(name, substitute);
 VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_ENTRY)
 

@@ -8,14 +8,14 @@
 // or ERROR_INVALID_PARAMETER (87) above 32 bits. So a machine without the module simply has no
 // addresses. The echo service's entries are declared in netwatch/IdIcmpService.h.
 //
-// The entries are the seam for tests (see netwatch/EntryOverride.h).
+// The entries are the seam for tests (see app/EntryOverride.h).
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <iphlpapi.h>
 
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "netwatch/IdIcmpService.h"
 
 namespace vantrel::iphlp {

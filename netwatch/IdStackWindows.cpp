@@ -15,7 +15,7 @@
 #include "netwatch/IdAddressText.h"
 #include "netwatch/IdIpHelper.h"
 #include "netwatch/IdStack.h"
-#include "netwatch/PlatformVersion.h"
+#include "app/PlatformVersion.h"
 
 namespace vantrel {
 

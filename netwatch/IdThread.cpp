@@ -1,5 +1,7 @@
 #include "netwatch/IdThread.h"
 
+#include "app/SystemModule.h"
+
 #include <typeinfo>
 
 #include "app/Exceptions.h"
@@ -35,10 +37,7 @@ private:
 void NameThreadForDebugger(const std::wstring& name) noexcept
 {
     if (!::IsDebuggerPresent()) return;
-    using SetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    auto setDescription = reinterpret_cast<SetThreadDescriptionFunction>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
-    if (setDescription) setDescription(::GetCurrentThread(), name.c_str());
+    if (kernel32::SetThreadDescription) kernel32::SetThreadDescription(::GetCurrentThread(), name.c_str());
 }
 
 }  // namespace

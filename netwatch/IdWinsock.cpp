@@ -6,6 +6,7 @@
 #include <vector>
 #include <type_traits>
 
+#include "app/DynamicLoader.h"
 #include "app/SystemModule.h"
 #include "netwatch/IdAddressText.h"
 #include "netwatch/IdException.h"
@@ -45,39 +46,17 @@ FARPROC LookUpSocketExtensionFunction(const char* name)
 {
     if (!socketModule) RaiseCallError(WSANOTINITIALISED, name);
     if (!socketExtensionModule) socketExtensionModule = LoadSystemLibrary(L"MSWSOCK.DLL");
-    FARPROC function = socketExtensionModule ? ::GetProcAddress(socketExtensionModule, name) : nullptr;
+    FARPROC function = FindProcedure(socketExtensionModule, name);
     if (!function) RaiseCallError(WSAEINVAL, name);
     return function;
 }
-
-template <typename Function>
-Function ProcAs(FARPROC address) noexcept
-{
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(address));
-}
-
-// The binder of one entry: a function of exactly the entry's type that binds the entry and
-// forwards the first call. Later calls never come here.
-template <auto& Entry, const char* Name, FARPROC (*LookUp)(const char*),
-          typename Function = std::remove_reference_t<decltype(Entry)>>
-struct Binder;
-
-template <auto& Entry, const char* Name, FARPROC (*LookUp)(const char*), typename Result, typename... Args>
-struct Binder<Entry, Name, LookUp, Result(WSAAPI*)(Args...)> {
-    static Result WSAAPI Call(Args... args)
-    {
-        auto function = ProcAs<Result(WSAAPI*)(Args...)>(LookUp(Name));
-        Entry = function;
-        return function(args...);
-    }
-};
 
 }  // namespace
 
 FARPROC FindSocketFunction(const char* name)
 {
     if (!socketModule) RaiseCallError(WSANOTINITIALISED, name);
-    FARPROC function = ::GetProcAddress(socketModule, name);
+    FARPROC function = FindProcedure(socketModule, name);
     if (!function) RaiseCallError(WSAEINVAL, name);
     return function;
 }
@@ -97,10 +76,10 @@ FARPROC FindSocketFunction(const char* name)
 VANTREL_WS2_SOCKET_FUNCTIONS(VANTREL_WS2_NAME)
 VANTREL_WS2_NAME(WSARecvEx)
 
-#define VANTREL_WS2_BINDER(name) &Binder<name, name##Name, FindSocketFunction>::Call
+#define VANTREL_WS2_BINDER(name) &FirstCallBinder<name, name##Name, FindSocketFunction>::Call
 #define VANTREL_WS2_ENTRY(name) decltype(&::name) name = VANTREL_WS2_BINDER(name);
 VANTREL_WS2_SOCKET_FUNCTIONS(VANTREL_WS2_ENTRY)
-decltype(&::WSARecvEx) WSARecvEx = &Binder<WSARecvEx, WSARecvExName, LookUpSocketExtensionFunction>::Call;
+decltype(&::WSARecvEx) WSARecvEx = &FirstCallBinder<WSARecvEx, WSARecvExName, LookUpSocketExtensionFunction>::Call;
 
 decltype(&::InetPtonW) InetPtonW = nullptr;
 decltype(&::InetNtopW) InetNtopW = nullptr;
@@ -128,7 +107,7 @@ namespace {
 template <typename Function>
 void Find(HMODULE module, const char* name, Function& entry) noexcept
 {
-    entry = module ? ProcAs<Function>(::GetProcAddress(module, name)) : nullptr;
+    entry = vantrel::Find<Function>(module, name);
 }
 
 void ReleaseModule(HMODULE& module) noexcept
@@ -187,7 +166,7 @@ void StartNameResolution()
 {
     StartSocketService();
     HMODULE module = socketModule;
-    if (!::GetProcAddress(module, "GetAddrInfoW")) {
+    if (!FindProcedure(module, "GetAddrInfoW")) {
         if (!wship6Module) wship6Module = LoadSystemLibrary(L"Wship6.dll");
         module = wship6Module;
     }
@@ -258,7 +237,7 @@ void FinalizeModules() noexcept
 #define VANTREL_WS2_RESET(name) name = VANTREL_WS2_BINDER(name);
     VANTREL_WS2_SOCKET_FUNCTIONS(VANTREL_WS2_RESET)
 #undef VANTREL_WS2_RESET
-    WSARecvEx = &Binder<WSARecvEx, WSARecvExName, LookUpSocketExtensionFunction>::Call;
+    WSARecvEx = &FirstCallBinder<WSARecvEx, WSARecvExName, LookUpSocketExtensionFunction>::Call;
 
     ReleaseModule(idnDownlevelModule);
     ReleaseModule(normalizModule);

@@ -9,14 +9,14 @@
 // is loaded raises it with 10093.
 //
 // The entries are also the seam for tests: a test may store its own function in an entry and
-// must restore the previous value (EntryOverride of netwatch/EntryOverride.h does both).
+// must restore the previous value (EntryOverride of app/EntryOverride.h does both).
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 #include <mswsock.h>
 
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 
 namespace vantrel::ws2 {
 

@@ -206,7 +206,7 @@ TChart::TLayout TChart::ComputeLayout(HDC dc, const RECT& bounds) const
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc, &metrics);
     const int textHeight = metrics.tmHeight;
-    const auto scaled = [this](int pixels96) { return ::MulDiv(pixels96, static_cast<int>(dpi_), 96); };
+    const auto scaled = [this](int pixels96) { return ScaleForDpi(pixels96, dpi_); };
     layout.textHeight = textHeight;
     layout.tickLength = scaled(4);
 
@@ -463,7 +463,7 @@ void TChart::Draw(HDC dc, const RECT& bounds) const
 
     // Legend: a framed white box, one row per active series.
     if (layout.hasLegend) {
-        const auto scaled = [this](int pixels96) { return ::MulDiv(pixels96, static_cast<int>(dpi_), 96); };
+        const auto scaled = [this](int pixels96) { return ScaleForDpi(pixels96, dpi_); };
         FillSolid(dc, layout.legend, kLegendColor);
         ::SetDCBrushColor(dc, kAxisColor);
         ::FrameRect(dc, &layout.legend, static_cast<HBRUSH>(::GetStockObject(DC_BRUSH)));
@@ -567,7 +567,7 @@ TChart::TChart(HWND parent, int id, const RECT& rect96)
 
     dpi_ = WindowDpi(parent);
     CreateFonts();
-    const auto scaled = [this](LONG pixels96) { return ::MulDiv(pixels96, static_cast<int>(dpi_), 96); };
+    const auto scaled = [this](LONG pixels96) { return ScaleForDpi(pixels96, dpi_); };
     const HWND window = ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                                           scaled(rect96.left), scaled(rect96.top), scaled(rect96.right - rect96.left),
                                           scaled(rect96.bottom - rect96.top), parent,

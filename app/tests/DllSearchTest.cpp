@@ -15,7 +15,7 @@
 
 #include "app/Exceptions.h"
 #include "app/SystemModule.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "netwatch/tests/PlantedModule.h"
 
 namespace vantrel {

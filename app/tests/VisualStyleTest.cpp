@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/EntryOverride.h"
 #include "app/Handles.h"
+#include "app/SystemModule.h"
 
 namespace vantrel {
 namespace {
@@ -43,21 +45,12 @@ HRESULT WINAPI RecordTaskDialog(const TASKDIALOGCONFIG* config, int* button, int
 
 class StyleTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        saved_ = TStyleManager::TaskDialogEntry();
-        TStyleManager::TaskDialogEntry() = RecordTaskDialog;
-        recorded = {};
-    }
-    void TearDown() override
-    {
-        TStyleManager::TaskDialogEntry() = saved_;
-        TStyleManager::ResetStyle();
-    }
+    void SetUp() override { recorded = {}; }
+    void TearDown() override { TStyleManager::ResetStyle(); }
     void UseStyle() { ASSERT_TRUE(TStyleManager::TrySetStyle(kStyleName)); }
 
 private:
-    TTaskDialogIndirect saved_ = nullptr;
+    EntryOverride<comctl32::TaskDialogIndirectFunction> taskDialog_{comctl32::TaskDialogIndirect, &RecordTaskDialog};
 };
 
 TEST_F(StyleTest, StyleIsFoundByNameAmongTheProgramsResources)
@@ -219,7 +212,7 @@ bool Contains(const std::vector<std::wstring>& texts, const std::wstring& text)
 TEST(StyleNotFoundDialog, TaskDialogShowsTheTextsAndClosesWithItsButton)
 {
     // The test program carries the manifest, so common controls 6 and its task dialog are there.
-    ASSERT_NE(TStyleManager::TaskDialogEntry(), nullptr);
+    ASSERT_NE(comctl32::TaskDialogIndirect, nullptr);
     TSeenDialog seen;
     std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui, L"style-not-found-task-dialog.bmp"); });
     TStyleManager::ShowStyleNotFound(L"Nordic Night");
@@ -231,14 +224,13 @@ TEST(StyleNotFoundDialog, TaskDialogShowsTheTextsAndClosesWithItsButton)
 
 TEST(StyleNotFoundDialog, PlainDialogWithoutTaskDialogShowsTheSame)
 {
-    TTaskDialogIndirect& entry = TStyleManager::TaskDialogEntry();
-    const TTaskDialogIndirect saved = entry;
-    entry = nullptr;
     TSeenDialog seen;
-    std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui, L"style-not-found-plain-dialog.bmp"); });
-    TStyleManager::ShowStyleNotFound(L"Nordic Night");
-    watcher.join();
-    entry = saved;
+    {
+        EntryOverride missing(comctl32::TaskDialogIndirect, comctl32::TaskDialogIndirectFunction{nullptr});
+        std::thread watcher([&seen, ui = ::GetCurrentThreadId()] { seen = WatchAndClose(ui, L"style-not-found-plain-dialog.bmp"); });
+        TStyleManager::ShowStyleNotFound(L"Nordic Night");
+        watcher.join();
+    }
     ASSERT_TRUE(seen.found);
     EXPECT_TRUE(Contains(seen.texts, L"Style 'Nordic Night' not found"));
     EXPECT_TRUE(seen.closeButton);

@@ -16,7 +16,7 @@
 #include "app/Application.h"
 #include "app/Forms.h"
 #include "app/Timer.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "netwatch/IdWinsock.h"
 
 namespace vantrel {

@@ -14,9 +14,9 @@
 
 #include "hosttest/IcmpClock.h"
 #include "hosttest/tests/IcmpFixtures.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "netwatch/IdWinsock.h"
-#include "netwatch/PlatformVersion.h"
+#include "app/PlatformVersion.h"
 
 namespace vantrel {
 namespace {

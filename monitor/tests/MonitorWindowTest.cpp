@@ -26,7 +26,7 @@
 #include "monitor/TrayPictures.h"
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/tests/AdapterRecords.h"
 #include "stats/Unit3.h"

@@ -11,10 +11,11 @@
 
 #include "app/Application.h"
 #include "app/Exceptions.h"
+#include "app/PlatformVersion.h"
 #include "app/SystemModule.h"
 #include "app/Thread.h"
 #include "monitor/TrayIcon.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 
 namespace vantrel {
 namespace {
@@ -131,14 +132,20 @@ TEST(NotifyIconRecordSize, DependsOnThePlatformVersion)
 #else
     constexpr DWORD kFull = 956, kBefore6 = 936;
 #endif
-    auto saved = TrayPlatformMajorVersion;
-    TrayPlatformMajorVersion = [] { return DWORD{5}; };
-    EXPECT_EQ(NotifyIconRecordSize(), kBefore6);
-    TrayPlatformMajorVersion = [] { return DWORD{6}; };
-    EXPECT_EQ(NotifyIconRecordSize(), kFull);
-    TrayPlatformMajorVersion = [] { return DWORD{10}; };
-    EXPECT_EQ(NotifyIconRecordSize(), kFull);
-    TrayPlatformMajorVersion = saved;
+    struct Case {
+        TPlatformVersion (*version)();
+        DWORD expected;
+    };
+    const Case cases[] = {
+        {[] { return TPlatformVersion{5, 1}; }, kBefore6},
+        {[] { return TPlatformVersion{6, 0}; }, kFull},
+        {[] { return TPlatformVersion{10, 0}; }, kFull},
+        {[] { return TPlatformVersion{}; }, kFull},  // the version could not be told
+    };
+    for (const Case& c : cases) {
+        EntryOverride version(PlatformVersion, c.version);
+        EXPECT_EQ(NotifyIconRecordSize(), c.expected) << PlatformVersion().Major;
+    }
 }
 
 TEST_F(TrayIconTest, SettingTheSameValueAgainSendsNothingButRefreshAlwaysSends)

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/SystemModule.h"
 #include "monitor/FacePictures.h"
 
 namespace vantrel {
@@ -121,7 +122,7 @@ TEST(TrayPictures, IconSizeFollowsTheDisplayScaling)
 {
     const int atStandard = TrayIconSizeForDpi(96);
     EXPECT_EQ(atStandard, ::GetSystemMetrics(SM_CXSMICON));
-    const bool perDpi = ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi") != nullptr;
+    const bool perDpi = user32::GetSystemMetricsForDpi != nullptr;
     for (const UINT dpi : {120u, 144u, 192u}) {
         if (perDpi) {
             EXPECT_EQ(TrayIconSizeForDpi(dpi), ::MulDiv(atStandard, static_cast<int>(dpi), 96)) << dpi;

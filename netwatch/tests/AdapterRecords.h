@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "netwatch/IdAddressText.h"
-#include "netwatch/PlatformVersion.h"
+#include "app/PlatformVersion.h"
 
 namespace vantrel::testing {
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/SystemModule.h"
+#include "app/DynamicLoader.h"
 #include "netwatch/IdComponent.h"
 #include "netwatch/IdException.h"
 #include "netwatch/IdIpHelper.h"
@@ -24,8 +25,7 @@ struct StartupProbe {
     {
         ++calls;
         version = requested;
-        auto platform = reinterpret_cast<decltype(&::WSAStartup)>(
-            reinterpret_cast<void*>(::GetProcAddress(ws2::LoadedModules().Socket, "WSAStartup")));
+        auto platform = Find<decltype(&::WSAStartup)>(ws2::LoadedModules().Socket, "WSAStartup");
         return platform(requested, data);
     }
     static int WSAAPI NotReady(WORD, LPWSADATA) { return WSASYSNOTREADY; }
@@ -143,8 +143,7 @@ TEST_F(Stack, FirstCallBindsTheEntryToThePlatformFunction)
 {
     TIdComponent component;
     HMODULE socketModule = ws2::LoadedModules().Socket;
-    auto platformHtons = reinterpret_cast<decltype(&::htons)>(
-        reinterpret_cast<void*>(::GetProcAddress(socketModule, "htons")));
+    auto platformHtons = Find<decltype(&::htons)>(socketModule, "htons");
     ASSERT_NE(platformHtons, nullptr);
     EXPECT_NE(ws2::htons, platformHtons);
     EXPECT_EQ(ws2::htons(0x1234), 0x3412);
@@ -154,7 +153,7 @@ TEST_F(Stack, FirstCallBindsTheEntryToThePlatformFunction)
     // Name resolution comes from WS2_32.DLL itself on every system this runs on.
     EXPECT_EQ(ws2::LoadedModules().NameResolution, socketModule);
     EXPECT_EQ(reinterpret_cast<void*>(ws2::GetAddrInfoW),
-              reinterpret_cast<void*>(::GetProcAddress(socketModule, "GetAddrInfoW")));
+              reinterpret_cast<void*>(FindProcedure(socketModule, "GetAddrInfoW")));
 }
 
 TEST_F(Stack, RaiseSocketErrorCarriesTheCodeAndItsText)

@@ -29,7 +29,7 @@
 #include "hosttest/Unit5.h"
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "stats/Unit3.h"
 #include "stats/tests/ChartTestSupport.h"
 

@@ -34,7 +34,7 @@
 #include "hosttest/Unit5.h"
 #include "monitor/TrayPictures.h"
 #include "monitor/Unit1.h"
-#include "netwatch/EntryOverride.h"
+#include "app/EntryOverride.h"
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/IdIcmpService.h"
 #include "netwatch/IdWinsock.h"

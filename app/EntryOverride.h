@@ -1,6 +1,8 @@
 #pragma once
-// Tests replace a run-time bound function entry with their own function for a scope; the
-// previous value comes back even when the test fails half-way.
+// The one way a test replaces a platform entry (app/DynamicLoader.h), the clock's entries or
+// the platform version: for a scope, and the previous value comes back even when the test fails
+// half-way. For an entry that is null where the platform lacks the function, a null
+// replacement plays such a system.
 
 #include <utility>
 
