@@ -75,21 +75,13 @@ TForm::~TForm()
 
 void TForm::BeforeDestruction()
 {
-    try {
-        FormDestroy();
-    } catch (...) {
-        if (Application) Application->HandleException();
-    }
+    Guarded([this] { FormDestroy(); });
 }
 
 void TForm::AfterConstruction()
 {
     TStyleManager::ApplyToWindow(handle_);
-    try {
-        FormCreate();
-    } catch (...) {
-        if (Application) Application->HandleException();
-    }
+    Guarded([this] { FormCreate(); });
 }
 
 void TForm::CreateFontForDpi()
@@ -307,13 +299,9 @@ INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPA
         self->handle_ = nullptr;
         return FALSE;
     }
-    INT_PTR result = FALSE;
-    try {
-        result = self->HandleDialogMessage(message, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException();
-        result = TRUE;
-    }
+    // A message whose handler raised counts as handled.
+    INT_PTR result = TRUE;
+    Guarded([&] { result = self->HandleDialogMessage(message, wParam, lParam); });
     return result;
 }
 
