@@ -30,7 +30,6 @@ struct TApplication::SyncRequest {
 
 TApplication::TApplication()
 {
-    ::InitializeCriticalSection(&syncLock_);
     syncEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     mainThreadId_ = ::GetCurrentThreadId();
     if (!Application) Application = this;
@@ -40,7 +39,6 @@ TApplication::~TApplication()
 {
     DestroyForms();
     DestroyHandle();
-    ::DeleteCriticalSection(&syncLock_);
     if (Application == this) Application = nullptr;
 }
 
@@ -202,9 +200,10 @@ void TApplication::Synchronize(const std::function<void()>& method)
     UniqueKernelHandle done(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!done) RaiseOSError(::GetLastError());
     SyncRequest request{&method, done.get(), nullptr};
-    ::EnterCriticalSection(&syncLock_);
-    syncQueue_.push_back(&request);
-    ::LeaveCriticalSection(&syncLock_);
+    {
+        TCriticalSection::Guard guard(syncLock_);
+        syncQueue_.push_back(&request);
+    }
     // The event wakes an idle loop or a WaitFor; the posted WM_NULL reaches a loop that is
     // busy with messages (a modal window, a menu). If the post fails the event still does.
     ::SetEvent(syncEvent_.get());
@@ -217,9 +216,10 @@ bool TApplication::CheckSynchronize()
 {
     if (!IsMainThread()) return false;
     std::vector<SyncRequest*> pending;
-    ::EnterCriticalSection(&syncLock_);
-    pending.swap(syncQueue_);
-    ::LeaveCriticalSection(&syncLock_);
+    {
+        TCriticalSection::Guard guard(syncLock_);
+        pending.swap(syncQueue_);
+    }
     for (SyncRequest* request : pending) {
         try {
             (*request->method)();

@@ -102,7 +102,7 @@ private:
     bool terminated_ = false;
     std::vector<std::unique_ptr<TForm>> forms_;
     std::vector<std::function<void()>> formReferences_;  // each clears its window's reference
-    CRITICAL_SECTION syncLock_;
+    TCriticalSection syncLock_;
     std::vector<SyncRequest*> syncQueue_;
     UniqueKernelHandle syncEvent_;
     std::function<void()> onBeforeEnd_;

@@ -120,26 +120,13 @@ void CloseMenu()
 // ---------------------------------------------------------------------------------------------
 // Notification icon
 
-class TTrayIcon::Lock {
-public:
-    explicit Lock(const TTrayIcon& icon) : section_(&icon.lock_) { ::EnterCriticalSection(section_); }
-    ~Lock() { ::LeaveCriticalSection(section_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION* section_;
-};
-
 TTrayIcon::TTrayIcon()
 {
-    ::InitializeCriticalSection(&lock_);
     // A hidden top-level window (not message-only): only top-level windows hear the
     // shell's "TaskbarCreated" broadcast.
     const HWND window = CreateHandle(IconWindowClass(), WS_EX_TOOLWINDOW, L"", WS_POPUP, 0, 0, 0, 0, nullptr);
     if (!window) {
         DWORD error = ::GetLastError();
-        ::DeleteCriticalSection(&lock_);
         throw EOSError(L"Cannot create the notification icon's window", error);
     }
     taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
@@ -168,12 +155,11 @@ TTrayIcon::~TTrayIcon()
 {
     addRetry_.reset();
     {
-        Lock lock(*this);
+        Lock lock(lock_);
         Send(NIM_DELETE);  // whatever the state; the result does not matter any more
         visible_ = false;
     }
     DestroyHandle();
-    ::DeleteCriticalSection(&lock_);
 }
 
 BOOL TTrayIcon::Send(DWORD message)
@@ -190,7 +176,7 @@ void TTrayIcon::Add()
 
 void TTrayIcon::RetryAdd()
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (visible_ && !added_)
         Add();
     else
@@ -199,13 +185,13 @@ void TTrayIcon::RetryAdd()
 
 std::wstring TTrayIcon::GetHint() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return hint_;
 }
 
 void TTrayIcon::SetHint(const std::wstring& text)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (text == hint_) return;
     hint_ = text;
     // The shell shows at most 127 characters.
@@ -221,13 +207,13 @@ void TTrayIcon::SetHint(const std::wstring& text)
 
 int TTrayIcon::GetIconIndex() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return iconIndex_;
 }
 
 void TTrayIcon::SetIcons(TImageList* icons)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     icons_ = icons;
     // ImageList_GetIcon makes a new icon each call, and it is ours to destroy.
     pictures_.clear();
@@ -247,7 +233,7 @@ void TTrayIcon::UpdateCurrentPicture()
 
 void TTrayIcon::SetIconIndex(int index)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (index == iconIndex_) return;
     iconIndex_ = index;
     UpdateCurrentPicture();
@@ -256,20 +242,20 @@ void TTrayIcon::SetIconIndex(int index)
 
 void TTrayIcon::Refresh()
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     record_.hIcon = currentPicture_;
     if (visible_) Send(NIM_MODIFY);
 }
 
 bool TTrayIcon::GetVisible() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return visible_;
 }
 
 void TTrayIcon::SetVisible(bool visible)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (visible == visible_) return;
     if (visible) {
         visible_ = true;
@@ -284,7 +270,7 @@ void TTrayIcon::SetVisible(bool visible)
 
 NOTIFYICONDATAW TTrayIcon::Record() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return record_;
 }
 
@@ -356,14 +342,14 @@ void TTrayIcon::OnTaskbarCreated()
     // The shell forgot every icon when its taskbar was created anew: add ours again, with its
     // current picture and tooltip, drawn for the new taskbar's scale.
     ScaleChanged(WindowDpi(Handle()));
-    Lock lock(*this);
+    Lock lock(lock_);
     if (visible_) Add();
 }
 
 void TTrayIcon::OnEndSession(bool ending)
 {
     if (!ending) return;
-    Lock lock(*this);
+    Lock lock(lock_);
     addRetry_->SetEnabled(false);
     Send(NIM_DELETE);
 }

@@ -110,7 +110,7 @@ public:
     NOTIFYICONDATAW Record() const;
 
 private:
-    class Lock;
+    using Lock = TCriticalSection::Guard;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnTaskbarCreated();
     void OnEndSession(bool ending);
@@ -122,7 +122,7 @@ private:
     void UpdateCurrentPicture();
     void ScaleChanged(UINT dpi);
 
-    mutable CRITICAL_SECTION lock_;
+    mutable TCriticalSection lock_;
     // Set once the window is whole: the messages of its creation get the default handling.
     bool created_ = false;
     UINT taskbarCreatedMessage_ = 0;

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "app/Handles.h"
 #include "netwatch/IdException.h"
 #include "netwatch/IdIpHelper.h"
 #include "netwatch/IdWinsock.h"
@@ -14,23 +15,15 @@ namespace {
 
 // The stack lock: created at first use and never freed, so that a component destroyed during
 // the process's own shutdown still finds it.
-class StackLock {
-public:
-    StackLock() noexcept { ::EnterCriticalSection(&Section()); }
-    ~StackLock() { ::LeaveCriticalSection(&Section()); }
-    StackLock(const StackLock&) = delete;
-    StackLock& operator=(const StackLock&) = delete;
+TCriticalSection& StackSection() noexcept
+{
+    static TCriticalSection* section = new TCriticalSection;
+    return *section;
+}
 
-private:
-    static CRITICAL_SECTION& Section() noexcept
-    {
-        static CRITICAL_SECTION* section = [] {
-            auto* created = new CRITICAL_SECTION;
-            ::InitializeCriticalSection(created);
-            return created;
-        }();
-        return *section;
-    }
+class StackLock : public TCriticalSection::Guard {
+public:
+    StackLock() noexcept : Guard(StackSection()) {}
 };
 
 TIdStack* sharedStack = nullptr;
