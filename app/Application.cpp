@@ -146,12 +146,7 @@ void TApplication::Idle()
 
 void TApplication::ShowException(const std::exception& error)
 {
-    std::wstring message;
-    if (auto* known = dynamic_cast<const Exception*>(&error))
-        message = known->Message();
-    else
-        message = FromUtf8(error.what());
-    std::wstring text = ErrorReportText(message);
+    std::wstring text = ErrorReportText(ExceptionMessage(error));
     if (ErrorReportHook) {
         ErrorReportHook(title_, text);
         return;

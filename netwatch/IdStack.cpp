@@ -122,10 +122,8 @@ TIdStackWindows::TIdStackWindows()
         ws2::StartNameResolution();
         ws2::StartIdn();
         iphlp::StartIpHelper();
-    } catch (const Exception& error) {
-        throw EIdStackInitializationFailed(error.Message());
     } catch (const std::exception& error) {
-        throw EIdStackInitializationFailed(FromUtf8(error.what()));
+        throw EIdStackInitializationFailed(ExceptionMessage(error));
     }
     started = true;
 }

@@ -156,11 +156,7 @@ void TIdThread::Execute()
         }
     } catch (const std::exception& error) {
         FTerminatingExceptionClass = typeid(error).name();
-        if (auto* known = dynamic_cast<const Exception*>(&error)) {
-            FTerminatingException = known->Message();
-        } else {
-            FTerminatingException = FromUtf8(error.what());
-        }
+        FTerminatingException = ExceptionMessage(error);
         DoException(error);
         Terminate();
     }
