@@ -13,7 +13,12 @@ TApplication* Application = nullptr;
 
 namespace {
 
-const wchar_t kApplicationClass[] = L"TApplication";
+const TWindowClass& ApplicationClass()
+{
+    static const TWindowClass windowClass({L"TApplication", ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1)),
+                                           ::LoadCursorW(nullptr, IDC_ARROW)});
+    return windowClass;
+}
 
 }  // namespace
 
@@ -25,7 +30,6 @@ struct TApplication::SyncRequest {
 
 TApplication::TApplication()
 {
-    ::InitializeCriticalSection(&syncLock_);
     syncEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     mainThreadId_ = ::GetCurrentThreadId();
     if (!Application) Application = this;
@@ -34,37 +38,22 @@ TApplication::TApplication()
 TApplication::~TApplication()
 {
     DestroyForms();
-    if (handle_) ::DestroyWindow(handle_);
-    ::DeleteCriticalSection(&syncLock_);
+    DestroyHandle();
     if (Application == this) Application = nullptr;
 }
 
 void TApplication::Initialize()
 {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(instance, kApplicationClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kApplicationClass;
-        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        ::RegisterClassExW(&wc);
-    }
     // A hidden popup window: it carries the taskbar button while a window is shown and
     // receives close and session-end requests.
-    handle_ = ::CreateWindowExW(0, kApplicationClass, title_.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0,
-                                nullptr, nullptr, instance, this);
-    if (!handle_) RaiseOSError(::GetLastError());
+    if (!CreateHandle(ApplicationClass(), 0, title_.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0, 0, 0, 0, nullptr))
+        RaiseOSError(::GetLastError());
 }
 
 void TApplication::SetTitle(const std::wstring& title)
 {
     title_ = title;
-    if (handle_) ::SetWindowTextW(handle_, title_.c_str());
+    if (Handle()) ::SetWindowTextW(Handle(), title_.c_str());
 }
 
 void TApplication::AddForm(TForm* form, std::function<void()> clearReference)
@@ -96,13 +85,14 @@ bool TApplication::IsFormWindow(HWND window) const noexcept
 
 void TApplication::UpdateTaskbarButton()
 {
-    if (!handle_) return;
+    HWND handle = Handle();
+    if (!handle) return;
     bool anyShown = std::any_of(forms_.begin(), forms_.end(), [](const auto& form) { return form->GetVisible(); });
-    bool shown = ::IsWindowVisible(handle_) != FALSE;
+    bool shown = ::IsWindowVisible(handle) != FALSE;
     if (anyShown && !shown)
-        ::SetWindowPos(handle_, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        ::SetWindowPos(handle, nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     else if (!anyShown && shown)
-        ::ShowWindow(handle_, SW_HIDE);
+        ::ShowWindow(handle, SW_HIDE);
 }
 
 void TApplication::Run()
@@ -123,15 +113,13 @@ bool TApplication::ProcessMessage()
         terminated_ = true;
         return true;
     }
-    try {
+    Guarded([&] {
         HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         // Tab, Enter and Escape work in the program's windows as in any dialog.
-        if (root && IsFormWindow(root) && ::IsDialogMessageW(root, &msg)) return true;
+        if (root && IsFormWindow(root) && ::IsDialogMessageW(root, &msg)) return;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
-    } catch (...) {
-        HandleException();
-    }
+    });
     return true;
 }
 
@@ -158,18 +146,13 @@ void TApplication::Idle()
 
 void TApplication::ShowException(const std::exception& error)
 {
-    std::wstring message;
-    if (auto* known = dynamic_cast<const Exception*>(&error))
-        message = known->Message();
-    else
-        message = FromUtf8(error.what());
-    std::wstring text = ErrorReportText(message);
+    std::wstring text = ErrorReportText(ExceptionMessage(error));
     if (ErrorReportHook) {
         ErrorReportHook(title_, text);
         return;
     }
     HWND owner = ::GetActiveWindow();
-    if (!owner) owner = handle_;
+    if (!owner) owner = Handle();
     // Like a modal window: the program's other shown windows stay disabled while it is open.
     std::vector<HWND> disabled;
     for (const auto& form : forms_) {
@@ -212,13 +195,14 @@ void TApplication::Synchronize(const std::function<void()>& method)
     UniqueKernelHandle done(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!done) RaiseOSError(::GetLastError());
     SyncRequest request{&method, done.get(), nullptr};
-    ::EnterCriticalSection(&syncLock_);
-    syncQueue_.push_back(&request);
-    ::LeaveCriticalSection(&syncLock_);
+    {
+        TCriticalSection::Guard guard(syncLock_);
+        syncQueue_.push_back(&request);
+    }
     // The event wakes an idle loop or a WaitFor; the posted WM_NULL reaches a loop that is
     // busy with messages (a modal window, a menu). If the post fails the event still does.
     ::SetEvent(syncEvent_.get());
-    if (handle_) ::PostMessageW(handle_, WM_NULL, 0, 0);
+    if (Handle()) ::PostMessageW(Handle(), WM_NULL, 0, 0);
     ::WaitForSingleObject(request.done, INFINITE);
     if (request.error) std::rethrow_exception(request.error);
 }
@@ -227,9 +211,10 @@ bool TApplication::CheckSynchronize()
 {
     if (!IsMainThread()) return false;
     std::vector<SyncRequest*> pending;
-    ::EnterCriticalSection(&syncLock_);
-    pending.swap(syncQueue_);
-    ::LeaveCriticalSection(&syncLock_);
+    {
+        TCriticalSection::Guard guard(syncLock_);
+        pending.swap(syncQueue_);
+    }
     for (SyncRequest* request : pending) {
         try {
             (*request->method)();
@@ -241,61 +226,45 @@ bool TApplication::CheckSynchronize()
     return !pending.empty();
 }
 
-LRESULT CALLBACK TApplication::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TApplication::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TApplication*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCDESTROY) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = 0;
-    bool handled = false;
-    try {
-        result = self->OnMessage(message, wParam, lParam, handled);
-    } catch (...) {
-        self->HandleException();
-        handled = true;
-    }
-    return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT TApplication::OnMessage(UINT message, WPARAM wParam, LPARAM, bool& handled)
-{
-    handled = true;
     switch (message) {
     case WM_NULL:
         CheckSynchronize();
         return 0;
     case WM_CLOSE:
-        // Closing the application closes the main window: while the about window is shown
-        // that only ends its modal loop; otherwise the program ends.
-        if (MainForm && MainForm->GetVisible())
-            MainForm->Close();
-        else
-            Terminate();
+        OnClose();
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam) {
-            // The session ends: no time for the exit sequence. The windows go in reverse
-            // order (the monitor window removes its icon) and the process ends here, since
-            // the system may end it as soon as this message returns.
-            Terminate();
-            if (onBeforeEnd_) onBeforeEnd_();
-            DestroyForms();
-            ::ExitProcess(0);
-        }
-        return 0;
-    case WM_SYSCOMMAND:
-        handled = false;
+        OnEndSession(wParam != FALSE);
         return 0;
     default:
-        handled = false;
-        return 0;
+        return TWindow::OnMessage(message, wParam, lParam);
     }
+}
+
+void TApplication::OnClose()
+{
+    // Closing the application closes the main window: while the about window is shown that
+    // only ends its modal loop; otherwise the program ends.
+    if (MainForm && MainForm->GetVisible())
+        MainForm->Close();
+    else
+        Terminate();
+}
+
+void TApplication::OnEndSession(bool ending)
+{
+    if (!ending) return;
+    // The session ends: no time for the exit sequence. The windows go in reverse order (the
+    // monitor window removes its icon) and the process ends here, since the system may end it
+    // as soon as this message returns.
+    Terminate();
+    if (onBeforeEnd_) onBeforeEnd_();
+    DestroyForms();
+    ::ExitProcess(0);
 }
 
 }  // namespace vantrel

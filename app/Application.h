@@ -14,12 +14,13 @@
 #include "app/Handles.h"
 #include "app/Messages.h"
 #include "app/Object.h"
+#include "app/Window.h"
 
 namespace vantrel {
 
 class TForm;
 
-class TApplication : public TObject {
+class TApplication : public TObject, public TWindow {
 public:
     TApplication();
     ~TApplication() override;
@@ -35,7 +36,6 @@ public:
     bool ShowMainForm = false;
     TForm* MainForm = nullptr;
 
-    HWND Handle() const noexcept { return handle_; }
     DWORD MainThreadId() const noexcept { return mainThreadId_; }
     bool IsMainThread() const noexcept { return ::GetCurrentThreadId() == mainThreadId_; }
 
@@ -91,18 +91,18 @@ public:
 
 private:
     struct SyncRequest;
-    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT OnMessage(UINT, WPARAM, LPARAM, bool& handled);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnClose();
+    void OnEndSession(bool ending);
     void Idle();
     void AddForm(TForm* form, std::function<void()> clearReference);
 
     std::wstring title_;
-    HWND handle_ = nullptr;
     DWORD mainThreadId_ = 0;
     bool terminated_ = false;
     std::vector<std::unique_ptr<TForm>> forms_;
     std::vector<std::function<void()>> formReferences_;  // each clears its window's reference
-    CRITICAL_SECTION syncLock_;
+    TCriticalSection syncLock_;
     std::vector<SyncRequest*> syncQueue_;
     UniqueKernelHandle syncEvent_;
     std::function<void()> onBeforeEnd_;

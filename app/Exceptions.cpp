@@ -4,6 +4,12 @@ namespace vantrel {
 
 Exception::Exception(std::wstring message) : message_(std::move(message)), narrow_(ToUtf8(message_)) {}
 
+std::wstring ExceptionMessage(const std::exception& error)
+{
+    if (auto* known = dynamic_cast<const Exception*>(&error)) return known->Message();
+    return FromUtf8(error.what());
+}
+
 std::string ToUtf8(const std::wstring& text)
 {
     std::string out;

@@ -26,6 +26,9 @@ public:
     std::uint32_t ErrorCode;
 };
 
+// The message an exception carries: an Exception's own, else what() read as UTF-8.
+std::wstring ExceptionMessage(const std::exception& error);
+
 // The text of the error report: the message, with a full stop appended when its last
 // character's code is above that of the full stop.
 std::wstring ErrorReportText(const std::wstring& message);

@@ -61,21 +61,13 @@ TForm::~TForm()
 
 void TForm::BeforeDestruction()
 {
-    try {
-        FormDestroy();
-    } catch (...) {
-        if (Application) Application->HandleException();
-    }
+    Guarded([this] { FormDestroy(); });
 }
 
 void TForm::AfterConstruction()
 {
     TStyleManager::ApplyToWindow(handle_);
-    try {
-        FormCreate();
-    } catch (...) {
-        if (Application) Application->HandleException();
-    }
+    Guarded([this] { FormCreate(); });
 }
 
 void TForm::CreateFontForDpi()
@@ -293,13 +285,9 @@ INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPA
         self->handle_ = nullptr;
         return FALSE;
     }
-    INT_PTR result = FALSE;
-    try {
-        result = self->HandleDialogMessage(message, wParam, lParam);
-    } catch (...) {
-        if (Application) Application->HandleException();
-        result = TRUE;
-    }
+    // A message whose handler raised counts as handled.
+    INT_PTR result = TRUE;
+    Guarded([&] { result = self->HandleDialogMessage(message, wParam, lParam); });
     return result;
 }
 

@@ -7,6 +7,8 @@
 // nothing grows.
 
 #include <windows.h>
+#include <commctrl.h>
+
 #include <atomic>
 #include <utility>
 
@@ -110,6 +112,7 @@ VANTREL_HANDLE_TRAITS(MemoryDC, HDC, nullptr, ::DeleteDC);
 VANTREL_HANDLE_TRAITS(Module, HMODULE, nullptr, ::FreeLibrary);
 VANTREL_HANDLE_TRAITS(Kernel, HANDLE, nullptr, ::CloseHandle);
 VANTREL_HANDLE_TRAITS(Window, HWND, nullptr, ::DestroyWindow);
+VANTREL_HANDLE_TRAITS(ImageList, HIMAGELIST, nullptr, ::ImageList_Destroy);
 }  // namespace traits
 
 using UniqueIcon = UniqueHandle<traits::Icon>;
@@ -123,6 +126,46 @@ using UniqueMemoryDC = UniqueHandle<traits::MemoryDC>;
 using UniqueModule = UniqueHandle<traits::Module>;
 using UniqueKernelHandle = UniqueHandle<traits::Kernel>;
 using UniqueWindow = UniqueHandle<traits::Window>;
+using UniqueImageList = UniqueHandle<traits::ImageList>;
+
+// A critical section with its owner; Enter/Leave, or better a TCriticalSection::Guard scope,
+// which also leaves when an exception passes.
+class TCriticalSection {
+public:
+    TCriticalSection() noexcept { ::InitializeCriticalSection(&section_); }
+    ~TCriticalSection() { ::DeleteCriticalSection(&section_); }
+    TCriticalSection(const TCriticalSection&) = delete;
+    TCriticalSection& operator=(const TCriticalSection&) = delete;
+    void Enter() noexcept { ::EnterCriticalSection(&section_); }
+    void Leave() noexcept { ::LeaveCriticalSection(&section_); }
+
+    class Guard {
+    public:
+        explicit Guard(TCriticalSection& section) noexcept : section_(section) { section_.Enter(); }
+        ~Guard() { section_.Leave(); }
+        Guard(const Guard&) = delete;
+        Guard& operator=(const Guard&) = delete;
+
+    private:
+        TCriticalSection& section_;
+    };
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+// Runs `action` when the scope ends, also when an exception passes.
+template <typename Action>
+class ScopeExit {
+public:
+    explicit ScopeExit(Action action) noexcept : action_(std::move(action)) {}
+    ~ScopeExit() { action_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    Action action_;
+};
 
 // Selects an object into a DC for the lifetime of the restorer.
 class SelectObjectRestorer {

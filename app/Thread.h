@@ -11,31 +11,6 @@
 
 namespace vantrel {
 
-// A critical section with its owner; Enter/Leave, or a TCriticalSection::Guard scope.
-class TCriticalSection {
-public:
-    TCriticalSection() noexcept { ::InitializeCriticalSection(&section_); }
-    ~TCriticalSection() { ::DeleteCriticalSection(&section_); }
-    TCriticalSection(const TCriticalSection&) = delete;
-    TCriticalSection& operator=(const TCriticalSection&) = delete;
-    void Enter() noexcept { ::EnterCriticalSection(&section_); }
-    void Leave() noexcept { ::LeaveCriticalSection(&section_); }
-
-    class Guard {
-    public:
-        explicit Guard(TCriticalSection& section) noexcept : section_(section) { section_.Enter(); }
-        ~Guard() { section_.Leave(); }
-        Guard(const Guard&) = delete;
-        Guard& operator=(const Guard&) = delete;
-
-    private:
-        TCriticalSection& section_;
-    };
-
-private:
-    CRITICAL_SECTION section_;
-};
-
 class TThread : public TObject {
 public:
     // The operating-system thread is created suspended; Start() lets it run. (Execute is

@@ -5,33 +5,28 @@
 namespace vantrel {
 
 namespace {
-const wchar_t kTimerClass[] = L"VantrelTimerWindow";
+
 constexpr UINT_PTR kTimerId = 1;
+
+const TWindowClass& TimerClass()
+{
+    static const TWindowClass windowClass({L"VantrelTimerWindow"});
+    return windowClass;
+}
+
 }  // namespace
 
 TTimer::TTimer()
 {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(instance, kTimerClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kTimerClass;
-        ::RegisterClassExW(&wc);
-    }
-    // A message-only window of its own: the tick arrives as WM_TIMER with id 1.
-    window_ = ::CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+    // A message-only window of its own: the tick arrives as WM_TIMER with id 1. Without it
+    // the timer cannot tick, which enabling it reports.
+    CreateHandle(TimerClass(), 0, L"", 0, 0, 0, 0, 0, HWND_MESSAGE);
 }
 
 TTimer::~TTimer()
 {
-    if (window_) {
-        if (ticking_) ::KillTimer(window_, kTimerId);
-        ::DestroyWindow(window_);
-    }
+    if (Handle() && ticking_) ::KillTimer(Handle(), kTimerId);
+    DestroyHandle();
 }
 
 void TTimer::SetEnabled(bool value)
@@ -57,11 +52,11 @@ void TTimer::SetOnTimer(TNotifyEvent handler)
 void TTimer::UpdateTimer()
 {
     if (ticking_) {
-        ::KillTimer(window_, kTimerId);
+        ::KillTimer(Handle(), kTimerId);
         ticking_ = false;
     }
     if (interval_ != 0 && enabled_ && onTimer_) {
-        if (!window_ || ::SetTimer(window_, kTimerId, interval_, nullptr) == 0)
+        if (!Handle() || ::SetTimer(Handle(), kTimerId, interval_, nullptr) == 0)
             throw Exception(L"Not enough timers available");
         ticking_ = true;
     }
@@ -74,19 +69,17 @@ void TTimer::Tick()
     if (handler) handler(this);
 }
 
-LRESULT CALLBACK TTimer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TTimer::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    } else if (message == WM_TIMER && wParam == kTimerId) {
-        auto* self = reinterpret_cast<TTimer*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self) Guarded([self] { self->Tick(); });
+    switch (message) {
+    case WM_TIMER:
+        if (wParam != kTimerId) break;
+        Tick();
         return 0;
+    default:
+        break;
     }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    return TWindow::OnMessage(message, wParam, lParam);
 }
 
 }  // namespace vantrel

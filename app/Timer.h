@@ -10,10 +10,11 @@
 #include <windows.h>
 
 #include "app/Application.h"
+#include "app/Window.h"
 
 namespace vantrel {
 
-class TTimer : public TObject {
+class TTimer : public TObject, public TWindow {
 public:
     TTimer();  // enabled, 1000 ms, no handler
     ~TTimer() override;
@@ -29,10 +30,9 @@ public:
 
     // True while a platform timer is set.
     bool IsTicking() const noexcept { return ticking_; }
-    HWND Handle() const noexcept { return window_; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void UpdateTimer();
     void Tick();
 
@@ -40,7 +40,6 @@ private:
     UINT interval_ = 1000;
     TNotifyEvent onTimer_;
     bool ticking_ = false;
-    HWND window_ = nullptr;
 };
 
 }  // namespace vantrel

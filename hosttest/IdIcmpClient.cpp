@@ -57,15 +57,11 @@ EIdNotAllBytesSent::EIdNotAllBytesSent() : EIdSocketError(0, L"Not all bytes sen
 
 // ---------------------------------------------------------------------------------------------
 
-TIdSocketHandle::TIdSocketHandle()
-{
-    ::InitializeCriticalSection(&FLock);
-}
+TIdSocketHandle::TIdSocketHandle() = default;
 
 TIdSocketHandle::~TIdSocketHandle()
 {
     CloseSocket();
-    ::DeleteCriticalSection(&FLock);
 }
 
 void TIdSocketHandle::AllocateSocket(int type, int protocol)
@@ -84,14 +80,13 @@ void TIdSocketHandle::SetSockOpt(int level, int option, int value)
 
 void TIdSocketHandle::CloseSocket() noexcept
 {
-    ::EnterCriticalSection(&FLock);
+    TCriticalSection::Guard guard(FLock);
     if (FHandle != INVALID_SOCKET) {
         SOCKET handle = FHandle;
         FHandle = INVALID_SOCKET;
         ws2::shutdown(handle, SD_SEND);
         ws2::closesocket(handle);
     }
-    ::LeaveCriticalSection(&FLock);
 }
 
 void TIdSocketHandle::SetIPVersion(TIdIPVersion value)

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Handles.h"
 #include "hosttest/ReplyStatus.h"
 #include "netwatch/IdComponent.h"
 #include "netwatch/IdException.h"
@@ -66,7 +67,7 @@ public:
 private:
     SOCKET FHandle = INVALID_SOCKET;
     TIdIPVersion FIPVersion = TIdIPVersion::Id_IPv4;
-    CRITICAL_SECTION FLock;  // held while the socket is closed
+    TCriticalSection FLock;  // held while the socket is closed
 };
 
 class TIdRawBase : public TIdComponent {

@@ -16,20 +16,18 @@ ShellNotifyIconFunction ShellNotifyIcon = ::Shell_NotifyIconW;
 
 namespace {
 
-const wchar_t kIconWindowClass[] = L"VantrelTrayIconWindow";
-const wchar_t kMenuWindowClass[] = L"VantrelPopupMenuWindow";
 constexpr UINT kFirstMenuCommand = 100;
 
-void RegisterWindowClass(const wchar_t* name, WNDPROC procedure)
+const TWindowClass& IconWindowClass()
 {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(instance, name, &wc)) return;
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.lpszClassName = name;
-    ::RegisterClassExW(&wc);
+    static const TWindowClass windowClass({L"VantrelTrayIconWindow"});
+    return windowClass;
+}
+
+const TWindowClass& MenuWindowClass()
+{
+    static const TWindowClass windowClass({L"VantrelPopupMenuWindow"});
+    return windowClass;
 }
 
 }  // namespace
@@ -54,15 +52,13 @@ DWORD NotifyIconRecordSize()
 
 TPopupMenu::TPopupMenu() : menu_(::CreatePopupMenu())
 {
-    RegisterWindowClass(kMenuWindowClass, WindowProc);
     // A hidden top-level window: TrackPopupMenu needs an owner that can be made foreground.
-    window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kMenuWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                ::GetModuleHandleW(nullptr), this);
+    CreateHandle(MenuWindowClass(), WS_EX_TOOLWINDOW, L"", WS_POPUP, 0, 0, 0, 0, nullptr);
 }
 
 TPopupMenu::~TPopupMenu()
 {
-    if (window_) ::DestroyWindow(window_);
+    DestroyHandle();
 }
 
 void TPopupMenu::Add(TMenuItem item)
@@ -77,28 +73,32 @@ void TPopupMenu::Add(TMenuItem item)
 
 void TPopupMenu::Popup(int x, int y)
 {
-    ::TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, window_, nullptr);
+    ::TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, Window(), nullptr);
     // Without this the menu may not close when the user clicks elsewhere the next time.
-    ::PostMessageW(window_, WM_NULL, 0, 0);
+    ::PostMessageW(Window(), WM_NULL, 0, 0);
 }
 
-LRESULT CALLBACK TPopupMenu::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT TPopupMenu::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    } else if (message == WM_COMMAND && HIWORD(wParam) == 0) {
-        auto* self = reinterpret_cast<TPopupMenu*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        UINT index = LOWORD(wParam) - kFirstMenuCommand;
-        if (self && LOWORD(wParam) >= kFirstMenuCommand && index < self->items_.size()) {
-            TNotifyEvent handler = self->items_[index].OnClick;
-            if (handler) Guarded([&] { handler(self); });
-        }
+    switch (message) {
+    case WM_COMMAND:
+        // Only a menu's command (an accelerator's or a control's has a code of its own).
+        if (HIWORD(wParam) != 0) break;
+        OnChosen(LOWORD(wParam));
         return 0;
+    default:
+        break;
     }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    return TWindow::OnMessage(message, wParam, lParam);
+}
+
+void TPopupMenu::OnChosen(UINT command)
+{
+    UINT index = command - kFirstMenuCommand;
+    if (command < kFirstMenuCommand || index >= items_.size()) return;
+    // A copy: the action may change the menu.
+    TNotifyEvent handler = items_[index].OnClick;
+    if (handler) handler(this);
 }
 
 void CloseMenu()
@@ -109,28 +109,13 @@ void CloseMenu()
 // ---------------------------------------------------------------------------------------------
 // Notification icon
 
-class TTrayIcon::Lock {
-public:
-    explicit Lock(const TTrayIcon& icon) : section_(&icon.lock_) { ::EnterCriticalSection(section_); }
-    ~Lock() { ::LeaveCriticalSection(section_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION* section_;
-};
-
 TTrayIcon::TTrayIcon()
 {
-    ::InitializeCriticalSection(&lock_);
-    RegisterWindowClass(kIconWindowClass, WindowProc);
     // A hidden top-level window (not message-only): only top-level windows hear the
     // shell's "TaskbarCreated" broadcast.
-    window_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kIconWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                ::GetModuleHandleW(nullptr), this);
-    if (!window_) {
+    const HWND window = CreateHandle(IconWindowClass(), WS_EX_TOOLWINDOW, L"", WS_POPUP, 0, 0, 0, 0, nullptr);
+    if (!window) {
         DWORD error = ::GetLastError();
-        ::DeleteCriticalSection(&lock_);
         throw EOSError(L"Cannot create the notification icon's window", error);
     }
     taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
@@ -139,7 +124,7 @@ TTrayIcon::TTrayIcon()
     // after Explorer restarts.
     if (taskbarCreatedMessage_ != 0) {
         if (user32::ChangeWindowMessageFilterEx)
-            user32::ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
+            user32::ChangeWindowMessageFilterEx(window, taskbarCreatedMessage_, MSGFLT_ALLOW, nullptr);
         else if (user32::ChangeWindowMessageFilter)
             user32::ChangeWindowMessageFilter(taskbarCreatedMessage_, MSGFLT_ADD);
     }
@@ -148,22 +133,22 @@ TTrayIcon::TTrayIcon()
     addRetry_->SetInterval(1000);
     addRetry_->SetOnTimer([this](TObject*) { RetryAdd(); });
     record_.cbSize = NotifyIconRecordSize();
-    record_.hWnd = window_;
-    record_.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(window_));
+    record_.hWnd = window;
+    record_.uID = static_cast<UINT>(reinterpret_cast<UINT_PTR>(window));
     record_.uFlags = NIF_MESSAGE | NIF_ICON;
     record_.uCallbackMessage = WM_VANTREL_TRAY_CALLBACK;
+    created_ = true;
 }
 
 TTrayIcon::~TTrayIcon()
 {
     addRetry_.reset();
     {
-        Lock lock(*this);
+        Lock lock(lock_);
         Send(NIM_DELETE);  // whatever the state; the result does not matter any more
         visible_ = false;
     }
-    if (window_) ::DestroyWindow(window_);
-    ::DeleteCriticalSection(&lock_);
+    DestroyHandle();
 }
 
 BOOL TTrayIcon::Send(DWORD message)
@@ -180,7 +165,7 @@ void TTrayIcon::Add()
 
 void TTrayIcon::RetryAdd()
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (visible_ && !added_)
         Add();
     else
@@ -189,13 +174,13 @@ void TTrayIcon::RetryAdd()
 
 std::wstring TTrayIcon::GetHint() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return hint_;
 }
 
 void TTrayIcon::SetHint(const std::wstring& text)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (text == hint_) return;
     hint_ = text;
     // The shell shows at most 127 characters.
@@ -211,13 +196,13 @@ void TTrayIcon::SetHint(const std::wstring& text)
 
 int TTrayIcon::GetIconIndex() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return iconIndex_;
 }
 
 void TTrayIcon::SetIcons(TImageList* icons)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     icons_ = icons;
     // ImageList_GetIcon makes a new icon each call, and it is ours to destroy.
     pictures_.clear();
@@ -237,7 +222,7 @@ void TTrayIcon::UpdateCurrentPicture()
 
 void TTrayIcon::SetIconIndex(int index)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (index == iconIndex_) return;
     iconIndex_ = index;
     UpdateCurrentPicture();
@@ -246,20 +231,20 @@ void TTrayIcon::SetIconIndex(int index)
 
 void TTrayIcon::Refresh()
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     record_.hIcon = currentPicture_;
     if (visible_) Send(NIM_MODIFY);
 }
 
 bool TTrayIcon::GetVisible() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return visible_;
 }
 
 void TTrayIcon::SetVisible(bool visible)
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     if (visible == visible_) return;
     if (visible) {
         visible_ = true;
@@ -274,7 +259,7 @@ void TTrayIcon::SetVisible(bool visible)
 
 NOTIFYICONDATAW TTrayIcon::Record() const
 {
-    Lock lock(*this);
+    Lock lock(lock_);
     return record_;
 }
 
@@ -315,37 +300,47 @@ void TTrayIcon::OnRightButtonUp()
 
 LRESULT TTrayIcon::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_VANTREL_TRAY_CALLBACK) {
-        OnCallback(LOWORD(lParam));
-        return 0;
-    }
+    if (!created_) return TWindow::OnMessage(message, wParam, lParam);
+    // A registered message has no constant to switch on.
     if (message == taskbarCreatedMessage_ && taskbarCreatedMessage_ != 0) {
-        // The shell forgot every icon when its taskbar was created anew: add ours again,
-        // with its current picture and tooltip, drawn for the new taskbar's scale.
-        ScaleChanged(WindowDpi(window_));
-        Lock lock(*this);
-        if (visible_) Add();
+        OnTaskbarCreated();
         return 0;
     }
     switch (message) {
+    case WM_VANTREL_TRAY_CALLBACK:
+        OnCallback(LOWORD(lParam));
+        return 0;
     case WM_DPICHANGED:
         ScaleChanged(HIWORD(wParam));
         return 0;
     case WM_SETTINGCHANGE:
-        ScaleChanged(WindowDpi(window_));
+        ScaleChanged(WindowDpi(Handle()));
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:
-        if (wParam) {
-            Lock lock(*this);
-            addRetry_->SetEnabled(false);
-            Send(NIM_DELETE);
-        }
+        OnEndSession(wParam != FALSE);
         return 0;
     default:
-        return ::DefWindowProcW(window_, message, wParam, lParam);
+        return TWindow::OnMessage(message, wParam, lParam);
     }
+}
+
+void TTrayIcon::OnTaskbarCreated()
+{
+    // The shell forgot every icon when its taskbar was created anew: add ours again, with its
+    // current picture and tooltip, drawn for the new taskbar's scale.
+    ScaleChanged(WindowDpi(Handle()));
+    Lock lock(lock_);
+    if (visible_) Add();
+}
+
+void TTrayIcon::OnEndSession(bool ending)
+{
+    if (!ending) return;
+    Lock lock(lock_);
+    addRetry_->SetEnabled(false);
+    Send(NIM_DELETE);
 }
 
 void TTrayIcon::ScaleChanged(UINT dpi)
@@ -353,20 +348,6 @@ void TTrayIcon::ScaleChanged(UINT dpi)
     // Not under the lock: the handler hands the new pictures over through SetIcons.
     std::function<void(UINT)> handler = onScaleChange_;
     if (handler && dpi != 0) handler(dpi);
-}
-
-LRESULT CALLBACK TTrayIcon::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<TTrayIcon*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCDESTROY) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    if (!self || !self->window_) return ::DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = 0;
-    Guarded([&] { result = self->OnMessage(message, wParam, lParam); });
-    return result;
 }
 
 }  // namespace vantrel

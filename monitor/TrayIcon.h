@@ -18,6 +18,7 @@
 #include "app/Application.h"
 #include "app/Handles.h"
 #include "app/Timer.h"
+#include "app/Window.h"
 #include "monitor/TrayPictures.h"
 
 namespace vantrel {
@@ -49,7 +50,7 @@ struct TMenuItem {
 };
 
 // A pop-up menu with its own hidden window, which receives the chosen entry's command.
-class TPopupMenu : public TObject {
+class TPopupMenu : public TObject, public TWindow {
 public:
     TPopupMenu();
     ~TPopupMenu() override;
@@ -62,19 +63,20 @@ public:
     // The chosen entry's action runs afterwards, when its command is dispatched.
     void Popup(int x, int y);
     HMENU Handle() const noexcept { return menu_.get(); }
-    HWND Window() const noexcept { return window_; }
+    HWND Window() const noexcept { return TWindow::Handle(); }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnChosen(UINT command);
+
     UniqueMenu menu_;
-    HWND window_ = nullptr;
     std::vector<TMenuItem> items_;
 };
 
 // Ends whichever menu of the user-interface thread is open; nothing when none is.
 void CloseMenu();
 
-class TTrayIcon : public TObject {
+class TTrayIcon : public TObject, public TWindow {
 public:
     TTrayIcon();
     // Removes the icon whatever its state and destroys the icon message window.
@@ -100,14 +102,14 @@ public:
     // that size and hands them over with SetIcons.
     void SetOnScaleChange(std::function<void(UINT dpi)> handler) { onScaleChange_ = std::move(handler); }
 
-    HWND Handle() const noexcept { return window_; }
     // A copy of the record as last filled (for tests).
     NOTIFYICONDATAW Record() const;
 
 private:
-    class Lock;
-    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    using Lock = TCriticalSection::Guard;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnTaskbarCreated();
+    void OnEndSession(bool ending);
     void OnCallback(UINT mouseMessage);
     void OnRightButtonUp();
     BOOL Send(DWORD message);
@@ -116,8 +118,9 @@ private:
     void UpdateCurrentPicture();
     void ScaleChanged(UINT dpi);
 
-    mutable CRITICAL_SECTION lock_;
-    HWND window_ = nullptr;
+    mutable TCriticalSection lock_;
+    // Set once the window is whole: the messages of its creation get the default handling.
+    bool created_ = false;
     UINT taskbarCreatedMessage_ = 0;
     NOTIFYICONDATAW record_{};
     std::wstring hint_;

@@ -8,11 +8,6 @@
 
 namespace vantrel {
 
-namespace traits {
-VANTREL_HANDLE_TRAITS(ImageList, HIMAGELIST, nullptr, ::ImageList_Destroy);
-}
-using UniqueImageList = UniqueHandle<traits::ImageList>;
-
 // An image list (ILC_COLOR32 | ILC_MASK) holding faces 0, 1 and 2 at `size` x `size` pixels;
 // nullptr when it cannot be built. The caller owns it (wrap it in UniqueImageList).
 HIMAGELIST CreateTrayImageList(int size);

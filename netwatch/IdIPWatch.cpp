@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "app/Exceptions.h"
+#include "app/Handles.h"
 
 namespace vantrel {
 
@@ -79,14 +80,8 @@ void TIdIPWatch::PollAddress() noexcept
 std::wstring TIdIPWatch::LocalIP()
 {
     FLocalIPHuntBusy = true;
-    try {
-        std::wstring address = TIdStack::GetSharedStack()->GetLocalAddress();
-        FLocalIPHuntBusy = false;
-        return address;
-    } catch (...) {
-        FLocalIPHuntBusy = false;
-        throw;
-    }
+    ScopeExit huntEnded([this] { FLocalIPHuntBusy = false; });
+    return TIdStack::GetSharedStack()->GetLocalAddress();
 }
 
 bool TIdIPWatch::ForceCheck()

@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "app/Handles.h"
 #include "netwatch/IdException.h"
 #include "netwatch/IdIpHelper.h"
 #include "netwatch/IdWinsock.h"
@@ -14,23 +15,15 @@ namespace {
 
 // The stack lock: created at first use and never freed, so that a component destroyed during
 // the process's own shutdown still finds it.
-class StackLock {
-public:
-    StackLock() noexcept { ::EnterCriticalSection(&Section()); }
-    ~StackLock() { ::LeaveCriticalSection(&Section()); }
-    StackLock(const StackLock&) = delete;
-    StackLock& operator=(const StackLock&) = delete;
+TCriticalSection& StackSection() noexcept
+{
+    static TCriticalSection* section = new TCriticalSection;
+    return *section;
+}
 
-private:
-    static CRITICAL_SECTION& Section() noexcept
-    {
-        static CRITICAL_SECTION* section = [] {
-            auto* created = new CRITICAL_SECTION;
-            ::InitializeCriticalSection(created);
-            return created;
-        }();
-        return *section;
-    }
+class StackLock : public TCriticalSection::Guard {
+public:
+    StackLock() noexcept : Guard(StackSection()) {}
 };
 
 TIdStack* sharedStack = nullptr;
@@ -129,10 +122,8 @@ TIdStackWindows::TIdStackWindows()
         ws2::StartNameResolution();
         ws2::StartIdn();
         iphlp::StartIpHelper();
-    } catch (const Exception& error) {
-        throw EIdStackInitializationFailed(error.Message());
     } catch (const std::exception& error) {
-        throw EIdStackInitializationFailed(FromUtf8(error.what()));
+        throw EIdStackInitializationFailed(ExceptionMessage(error));
     }
     started = true;
 }

@@ -8,31 +8,7 @@
 
 namespace vantrel {
 
-class TIdThread::Lock {
-public:
-    explicit Lock(TIdThread& thread) noexcept : section_(thread.FLock) { ::EnterCriticalSection(&section_); }
-    ~Lock() { ::LeaveCriticalSection(&section_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION& section_;
-};
-
 namespace {
-
-// Runs `action` when the scope ends, also when an exception passes.
-template <typename Action>
-class AtScopeEnd {
-public:
-    explicit AtScopeEnd(Action action) : action_(std::move(action)) {}
-    ~AtScopeEnd() { action_(); }
-    AtScopeEnd(const AtScopeEnd&) = delete;
-    AtScopeEnd& operator=(const AtScopeEnd&) = delete;
-
-private:
-    Action action_;
-};
 
 void NameThreadForDebugger(const std::wstring& name) noexcept
 {
@@ -44,7 +20,6 @@ void NameThreadForDebugger(const std::wstring& name) noexcept
 
 TIdThread::TIdThread(bool loop, std::wstring name) : FLoop(loop), FName(std::move(name))
 {
-    ::InitializeCriticalSection(&FLock);
     ++threadCount_;
 }
 
@@ -54,13 +29,12 @@ TIdThread::~TIdThread()
     Terminate();
     TThread::Start();
     WaitFor();
-    ::DeleteCriticalSection(&FLock);
     --threadCount_;
 }
 
 void TIdThread::Start()
 {
-    Lock lock(*this);
+    Lock lock(FLock);
     if (GetStopped()) {
         // A thread asked to end stays marked stopped; it only runs to its end.
         SetOption(itoStopped, GetTerminated());
@@ -70,7 +44,7 @@ void TIdThread::Start()
 
 void TIdThread::Stop()
 {
-    Lock lock(*this);
+    Lock lock(FLock);
     if (!GetStopped()) {
         if (FStopMode.load() == TIdThreadStopMode::smTerminate) TThread::Terminate();
         SetOption(itoStopped, true);
@@ -79,7 +53,7 @@ void TIdThread::Stop()
 
 void TIdThread::Terminate()
 {
-    Lock lock(*this);
+    Lock lock(FLock);
     SetOption(itoStopped, true);
     TThread::Terminate();
 }
@@ -93,19 +67,19 @@ void TIdThread::TerminateAndWaitFor()
 
 bool TIdThread::GetStopped()
 {
-    Lock lock(*this);
+    Lock lock(FLock);
     return GetTerminated() || (FOptions & itoStopped) != 0 || GetSuspended();
 }
 
 TIdThreadOptions TIdThread::GetOptions()
 {
-    Lock lock(*this);
+    Lock lock(FLock);
     return FOptions;
 }
 
 void TIdThread::SetOption(TIdThreadOption option, bool on)
 {
-    Lock lock(*this);
+    Lock lock(FLock);
     FOptions = on ? (FOptions | option) : (FOptions & ~option);
 }
 
@@ -128,7 +102,7 @@ void TIdThread::DoStopped()
 
 void TIdThread::RunPasses()
 {
-    AtScopeEnd cleanup([this] { Cleanup(); });
+    ScopeExit cleanup([this] { Cleanup(); });
     try {
         BeforeRun();
         if (FLoop.load()) {
@@ -165,7 +139,7 @@ void TIdThread::Execute()
     if (FName.empty()) FName = L"IdThread (unknown)";
     NameThreadForDebugger(FName);
     try {
-        AtScopeEnd afterExecute([this] { AfterExecute(); });
+        ScopeExit afterExecute([this] { AfterExecute(); });
         BeforeExecute();
         while (!GetTerminated()) {
             if (GetStopped()) {
@@ -181,11 +155,7 @@ void TIdThread::Execute()
         }
     } catch (const std::exception& error) {
         FTerminatingExceptionClass = typeid(error).name();
-        if (auto* known = dynamic_cast<const Exception*>(&error)) {
-            FTerminatingException = known->Message();
-        } else {
-            FTerminatingException = FromUtf8(error.what());
-        }
+        FTerminatingException = ExceptionMessage(error);
         DoException(error);
         Terminate();
     }

@@ -78,11 +78,11 @@ protected:
     virtual void RunStep() {}
 
 private:
-    class Lock;
+    using Lock = TCriticalSection::Guard;
     void SetOption(TIdThreadOption option, bool on);
     void RunPasses();
 
-    CRITICAL_SECTION FLock;  // guards FOptions together with the termination request
+    TCriticalSection FLock;  // guards FOptions together with the termination request
     std::atomic<bool> FLoop;
     std::wstring FName;
     std::atomic<TIdThreadStopMode> FStopMode{TIdThreadStopMode::smTerminate};

@@ -554,32 +554,20 @@ TChart::TChart(HWND parent, int id, const RECT& rect96)
       BottomWall(this, kFloorColor),
       locale_(UserLocaleFormat())
 {
-    static const ATOM windowClass = [] {
-        WNDCLASSEXW description{};
-        description.cbSize = sizeof description;
-        description.lpfnWndProc = WindowProc;
-        description.hInstance = ::GetModuleHandleW(nullptr);
-        description.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        description.lpszClassName = kClassName;
-        return ::RegisterClassExW(&description);
-    }();
-    if (!windowClass) throw EOSError(L"The chart's window class could not be registered", ::GetLastError());
+    static const TWindowClass windowClass({kClassName, nullptr, ::LoadCursorW(nullptr, IDC_ARROW)});
 
     dpi_ = WindowDpi(parent);
     CreateFonts();
     const auto scaled = [this](LONG pixels96) { return ScaleForDpi(pixels96, dpi_); };
-    const HWND window = ::CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                                          scaled(rect96.left), scaled(rect96.top), scaled(rect96.right - rect96.left),
-                                          scaled(rect96.bottom - rect96.top), parent,
-                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                          ::GetModuleHandleW(nullptr), this);
-    if (!window) throw EOSError(L"The chart window could not be created", ::GetLastError());
-    handle_.reset(window);  // window_ was set while the window was being created
+    if (!CreateHandle(windowClass, 0, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, scaled(rect96.left),
+                      scaled(rect96.top), scaled(rect96.right - rect96.left), scaled(rect96.bottom - rect96.top), parent,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))))
+        throw EOSError(L"The chart window could not be created", ::GetLastError());
 }
 
 TChart::~TChart()
 {
-    handle_.reset();
+    DestroyHandle();
     // The bitmap can only be deleted once the memory DC lets go of it.
     if (backDC_ && backDefaultBitmap_) ::SelectObject(backDC_.get(), backDefaultBitmap_);
 }
@@ -792,32 +780,6 @@ void TChart::ZoomInTo(const RECT& band)
     Invalidate();
 }
 
-LRESULT CALLBACK TChart::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        auto* chart = static_cast<TChart*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(chart));
-        chart->window_ = window;
-    }
-    auto* chart = reinterpret_cast<TChart*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCDESTROY && chart) {
-        // Destroyed with its parent before the object: forget the handle rather than destroy
-        // it a second time later.
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        chart->window_ = nullptr;
-        chart->handle_.release();
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    }
-    if (!chart || message == WM_NCCREATE) return ::DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = 0;
-    bool handled = false;
-    Guarded([&] {
-        result = chart->OnMessage(message, wParam, lParam);
-        handled = true;
-    });
-    return handled ? result : ::DefWindowProcW(window, message, wParam, lParam);
-}
-
 LRESULT TChart::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -854,8 +816,13 @@ LRESULT TChart::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEHWHEEL:
         return 0;  // the wheel neither zooms nor scrolls the chart
     default:
-        return ::DefWindowProcW(window_, message, wParam, lParam);
+        return TWindow::OnMessage(message, wParam, lParam);
     }
+}
+
+LRESULT TChart::OnFailedMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefaultMessage(message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/Handles.h"
+#include "app/Window.h"
 #include "stats/ChartScale.h"
 #include "stats/LocaleFormat.h"
 
@@ -137,7 +138,7 @@ private:
     std::vector<TChartPoint> points_;
 };
 
-class TChart {
+class TChart : public TWindow {
 public:
     // Creates the control as a child of `parent` at `rect96` (96-DPI pixels, scaled to the
     // parent's DPI).
@@ -145,8 +146,6 @@ public:
     ~TChart();
     TChart(const TChart&) = delete;
     TChart& operator=(const TChart&) = delete;
-
-    HWND Handle() const noexcept { return window_; }
 
     TChartTitle Title;
     TChartAxis LeftAxis;
@@ -207,8 +206,10 @@ public:
 private:
     struct TLayout;
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // A message whose handler failed gets the default handling: a failed paint is still
+    // validated, or it would come back at once.
+    LRESULT OnFailedMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnPaint();
     void OnSize();
     void OnDpiChanged();
@@ -227,8 +228,6 @@ private:
     TLayout ComputeLayout(HDC dc, const RECT& bounds) const;
     void DrawBand(HDC dc) const;
 
-    HWND window_ = nullptr;  // valid from WM_NCCREATE to WM_NCDESTROY
-    UniqueWindow handle_;    // the owner, which destroys the window with the chart
     UINT dpi_ = 96;
     TPanningMode allowPanning_ = pmBoth;
     COLORREF panelColor_ = ::GetSysColor(COLOR_BTNFACE);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/Exceptions.h"
 
 namespace vantrel {
@@ -31,6 +33,19 @@ TEST(Utf8, RoundTripsOutsideTheBasicPlane)
     EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
     EXPECT_EQ(ToUtf8(L"\u00E9"), "\xC3\xA9");
     EXPECT_EQ(FromUtf8("\xC3"), L"\uFFFD");  // truncated sequence
+}
+
+}  // namespace
+}  // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+TEST(ExceptionMessage, TakesTheProgramsOwnMessageElseTheUtf8OfWhat)
+{
+    // Derived classes keep their own message; a standard exception's what() is UTF-8.
+    EXPECT_EQ(ExceptionMessage(EOSError(L"Fehler \u00FC", 5)), L"Fehler \u00FC");
+    EXPECT_EQ(ExceptionMessage(std::runtime_error("caf\xC3\xA9")), L"caf\u00E9");
 }
 
 }  // namespace

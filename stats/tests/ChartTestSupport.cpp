@@ -12,21 +12,11 @@ namespace vantrel::test {
 
 namespace {
 
-constexpr wchar_t kHostClass[] = L"VantrelChartTestHost";
-
-void RegisterHostClass()
+const TWindowClass& HostClass()
 {
-    static const ATOM atom = [] {
-        WNDCLASSEXW description{};
-        description.cbSize = sizeof description;
-        description.lpfnWndProc = ::DefWindowProcW;
-        description.hInstance = ::GetModuleHandleW(nullptr);
-        description.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        description.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        description.lpszClassName = kHostClass;
-        return ::RegisterClassExW(&description);
-    }();
-    (void)atom;
+    static const TWindowClass windowClass({L"VantrelChartTestHost", nullptr, ::LoadCursorW(nullptr, IDC_ARROW),
+                                           reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)});
+    return windowClass;
 }
 
 int Distance(COLORREF a, COLORREF b)
@@ -39,22 +29,16 @@ int Distance(COLORREF a, COLORREF b)
 
 THostWindow::THostWindow(int clientWidth, int clientHeight, bool visible)
 {
-    RegisterHostClass();
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     RECT frame{0, 0, clientWidth, clientHeight};
     ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    window_ = ::CreateWindowExW(0, kHostClass, L"Network Statistics", style, 40, 40, frame.right - frame.left,
-                                frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    CreateHandle(HostClass(), 0, L"Network Statistics", style, 40, 40, frame.right - frame.left,
+                 frame.bottom - frame.top, nullptr);
     if (visible && window_) {
         ::ShowWindow(window_, SW_SHOWNORMAL);
         ::SetForegroundWindow(window_);
         ::UpdateWindow(window_);
     }
-}
-
-THostWindow::~THostWindow()
-{
-    if (window_) ::DestroyWindow(window_);
 }
 
 TBitmap::TBitmap(int width, int height) : width_(width), height_(height)

@@ -10,19 +10,15 @@
 #include <vector>
 
 #include "app/Handles.h"
+#include "app/Window.h"
 #include "stats/Chart.h"
 
 namespace vantrel::test {
 
 // A top-level window of the given client size, button-face background, for hosting a chart.
-class THostWindow {
+class THostWindow : public TWindow {
 public:
     THostWindow(int clientWidth, int clientHeight, bool visible);
-    ~THostWindow();
-    HWND Handle() const noexcept { return window_; }
-
-private:
-    HWND window_ = nullptr;
 };
 
 // A 32-bit top-down DIB section selected into its own memory DC.
