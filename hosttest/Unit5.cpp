@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "hosttest/ReplyLine.h"
+
 namespace vantrel {
 
 THostTestForm* HostTestForm = nullptr;
@@ -89,22 +91,6 @@ void THostTestForm::Timer1Timer(TObject*)
         IdIcmpClient1->Ping(L"", 0);
     } catch (...) {
         AddLine(L"Error sending ping");
-    }
-}
-
-std::wstring THostTestForm::ReplyLine(const TReplyStatus& status)
-{
-    wchar_t line[512];
-    switch (status.ReplyStatusType) {
-    case TReplyStatusTypes::rsEcho:
-        swprintf(line, 512, L"Time=%dms", static_cast<int>(status.MsRoundTripTime));
-        return line;
-    case TReplyStatusTypes::rsTimeOut:
-        // A time-out is not a round trip: say so rather than print the time waited.
-        return L"Request timed out.";
-    default:
-        swprintf(line, 512, L"Reply from %ls: %ls", status.FromIpAddress.c_str(), status.Msg.c_str());
-        return line;
     }
 }
 

@@ -27,8 +27,6 @@ public:
     void IdIcmpClient1Reply(TObject* ASender, const TReplyStatus& AReplyStatus);
 
     bool GetRunning() const noexcept { return running_; }
-    // The list line for one completed exchange.
-    static std::wstring ReplyLine(const TReplyStatus& status);
 
 protected:
     void FormShow() override;

@@ -8,6 +8,7 @@
 #include "app/Exceptions.h"
 #include "app/SystemModule.h"
 #include "hosttest/Unit5.h"
+#include "monitor/ConnectionCheck.h"
 #include "monitor/TrayPictures.h"
 #include "monitor/Unit4.h"
 #include "netwatch/IdIPWatch.h"
@@ -148,16 +149,12 @@ void TForm1::Exit1Click(TObject*)
 void TForm1::CheckConnection()
 {
     try {
-        if (IdIPWatch1->GetIsOnline()) {
-            TrayIcon1->SetIconIndex(0);
-            TrayIcon1->Refresh();
-            Online = true;
-        } else {
-            TrayIcon1->SetIconIndex(1);
-            TrayIcon1->Refresh();
-            TrayIcon1->SetHint(L"Vantrel - Not Connected");
-            Online = false;
-        }
+        const bool online = IdIPWatch1->GetIsOnline();
+        const TConnectionDisplay display = ConnectionDisplay(online);
+        TrayIcon1->SetIconIndex(display.IconIndex);
+        TrayIcon1->Refresh();
+        if (display.Hint) TrayIcon1->SetHint(display.Hint);
+        Online = online;
     } catch (...) {
         // A failed check changes nothing; the next one comes in a second.
     }

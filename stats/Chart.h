@@ -15,6 +15,7 @@
 
 #include "app/Handles.h"
 #include "app/Window.h"
+#include "stats/ChartLayout.h"
 #include "stats/ChartScale.h"
 #include "stats/LocaleFormat.h"
 
@@ -28,11 +29,6 @@ inline constexpr COLORREF clTeeColor = 0x20000000;
 
 enum TBrushStyle { bsSolid, bsClear };
 enum TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
-
-struct TChartPoint {
-    double X;
-    double Y;
-};
 
 // The parts below are the chart's settings; changing one repaints the chart.
 
@@ -187,6 +183,7 @@ public:
 
     // Whether a press at `point` (client pixels) may start a zoom drag: on the plot area, an
     // axis, a series line or the title; not on the legend or the margin around the plot.
+    // Asked of the layout last painted (or of the current one, when something changed since).
     bool StartsZoom(POINT point) const;
 
     // The rubber band as the chart shows it: a 3-pixel outline drawn by exclusive-or with a
@@ -204,7 +201,6 @@ public:
     void SetLocale(TLocaleFormat locale);
 
 private:
-    struct TLayout;
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // A message whose handler failed gets the default handling: a failed paint is still
@@ -225,7 +221,12 @@ private:
     void RenderBackBuffer();  // the chart alone; the rubber band goes on the screen only
     void ZoomInTo(const RECT& band);
 
-    TLayout ComputeLayout(HDC dc, const RECT& bounds) const;
+    // The layout for `bounds`, measured with the chart's font in `dc`.
+    TChartLayout ComputeLayout(HDC dc, const RECT& bounds) const;
+    // The layout of the client area as the back buffer shows it, worked out again only when
+    // something changed since.
+    const TChartLayout& ClientLayout() const;
+    void Paint(HDC dc, const RECT& bounds, const TChartLayout& layout) const;
     void DrawBand(HDC dc) const;
 
     UINT dpi_ = 96;
@@ -244,6 +245,8 @@ private:
     HGDIOBJ backDefaultBitmap_ = nullptr;
     SIZE backSize_{};
     bool stale_ = true;             // the back buffer no longer shows the chart's state
+    mutable TChartLayout clientLayout_;
+    mutable bool layoutStale_ = true;  // clientLayout_ no longer fits the chart's state
     bool paintRequested_ = false;   // invalidated, and no WM_PAINT since
 };
 

@@ -1,6 +1,7 @@
 #include "stats/Unit3.h"
 
 #include "app/VisualStyle.h"
+#include "stats/StatisticsChart.h"
 
 namespace vantrel {
 
@@ -24,23 +25,10 @@ TForm3::TForm3() : TForm(kForm3Description)
     TStyleManager::SetButtonGlyph(BitBtn1, TButtonGlyph::OkTick);
 
     Chart1 = std::make_unique<TChart>(Handle(), kChartId, RECT{kChartLeft, kChartTop, kChartLeft + kChartWidth, kChartTop + kChartHeight});
-    Chart1->Title.SetText({L"Network Statistics"});
-    Chart1->LeftAxis.Title.SetCaption(L"Packets Per Second");
-    Chart1->BackWall.Brush.SetStyle(bsClear);
-    Chart1->SetAllowPanning(pmNone);
-    Chart1->Zoom.SetAnimated(true);
+    SetUpStatisticsChart(*Chart1);
     Chart1->SetPanelColor(TStyleManager::FaceColor());
-
-    auto written = std::make_unique<TLineSeries>();
-    written->SetTitle(L"PacketsWritten");
-    written->SetSeriesColor(RGB(255, 0, 0));
-    written->XValues.SetDateTime(true);
-    Series1 = Chart1->AddSeries(std::move(written));
-    auto read = std::make_unique<TLineSeries>();
-    read->SetTitle(L"PacketsRead");
-    read->SetSeriesColor(RGB(255, 0, 255));
-    read->XValues.SetDateTime(false);
-    Series2 = Chart1->AddSeries(std::move(read));
+    Series1 = Chart1->Series(0);
+    Series2 = Chart1->Series(1);
 
     Label1.Create(*this, L"Use a drag operation from top left to bottom right to zoom in.", 128, 400);
     Label2.Create(*this, L"Use a drag operation from bottom right to top left to zoom out.", 128, 416);

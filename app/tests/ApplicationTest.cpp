@@ -159,14 +159,25 @@ TEST_F(ApplicationTest, ATimerTicksOnlyWithIntervalEnabledAndHandler)
     TTimer timer;
     EXPECT_TRUE(timer.GetEnabled());
     EXPECT_EQ(timer.GetInterval(), 1000u);
-    EXPECT_FALSE(timer.IsTicking());  // no handler yet
-    timer.SetOnTimer([](TObject*) {});
-    EXPECT_TRUE(timer.IsTicking());
+    int ticks = 0;
+    timer.SetInterval(10);
+    timer.SetOnTimer([&](TObject*) { ++ticks; });
+    Pump(200);
+    EXPECT_GT(ticks, 0) << "enabled, with an interval and a handler";
+
+    // Taking away any one of the three stops the ticks; giving it back starts them again.
     timer.SetInterval(0);
-    EXPECT_FALSE(timer.IsTicking());
+    ticks = 0;
+    Pump(200);
+    EXPECT_EQ(ticks, 0) << "interval 0";
     timer.SetInterval(10);
     timer.SetEnabled(false);
-    EXPECT_FALSE(timer.IsTicking());
+    ticks = 0;
+    Pump(200);
+    EXPECT_EQ(ticks, 0) << "disabled";
+    timer.SetEnabled(true);
+    Pump(200);
+    EXPECT_GT(ticks, 0) << "enabled again";
 }
 
 TEST_F(ApplicationTest, AnExceptionInATickIsReportedAndTheTimerGoesOn)

@@ -201,8 +201,15 @@ TEST_F(TrayIconTest, AFailedRemovalRaisesAndTheIconStays)
         EXPECT_EQ(error.Message(), L"Cannot remove shell notification icon");
     }
     EXPECT_TRUE(icon_->GetVisible());
-    // A failed add or change is ignored.
-    icon_->SetHint(L"still here");
+    // A failed change is ignored: it is asked of the shell, nothing is raised, and what was
+    // wanted is kept.
+    const std::size_t before = Recorder::calls.size();
+    EXPECT_NO_THROW(icon_->SetHint(L"still here"));
+    ASSERT_EQ(Recorder::calls.size(), before + 1);
+    EXPECT_EQ(Recorder::calls.back().message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(std::wstring(Recorder::calls.back().data.szTip), L"still here");
+    EXPECT_EQ(icon_->GetHint(), L"still here");
+    EXPECT_TRUE(icon_->GetVisible());
     Recorder::result = TRUE;
 }
 

@@ -180,20 +180,23 @@ TEST_F(ChartScalesTest, AnimationClosesAThirdOfTheDistanceInSevenFrames)
         seenBottom.push_back({scales.BottomAxis.Minimum, scales.BottomAxis.Maximum});
     });
     ASSERT_EQ(seenLeft.size(), 7u);
-    TValueRange left = leftNow, bottom = bottomNow;
+    // Each frame keeps two thirds of the distance left: after frame k the left axis is
+    // 30 - 30 (2/3)^k to 60 + 60 (2/3)^k, worked out as fractions.
+    const double leftMinimum[7] = {10, 50.0 / 3, 190.0 / 9, 650.0 / 27, 2110.0 / 81, 6650.0 / 243, 20590.0 / 729};
+    const double leftMaximum[7] = {100, 260.0 / 3, 700.0 / 9, 1940.0 / 27, 5500.0 / 81, 15860.0 / 243, 46300.0 / 729};
+    double remaining = 1;
     for (std::size_t i = 0; i < seenLeft.size(); ++i) {
-        left.Minimum += (leftTarget.Minimum - left.Minimum) / 3;
-        left.Maximum -= (left.Maximum - leftTarget.Maximum) / 3;
-        bottom.Minimum += (bottomTarget.Minimum - bottom.Minimum) / 3;
-        bottom.Maximum -= (bottom.Maximum - bottomTarget.Maximum) / 3;
-        EXPECT_DOUBLE_EQ(seenLeft[i].Minimum, left.Minimum) << "frame " << i;
-        EXPECT_DOUBLE_EQ(seenLeft[i].Maximum, left.Maximum) << "frame " << i;
-        EXPECT_DOUBLE_EQ(seenBottom[i].Minimum, bottom.Minimum) << "frame " << i;
-        EXPECT_DOUBLE_EQ(seenBottom[i].Maximum, bottom.Maximum) << "frame " << i;
+        EXPECT_NEAR(seenLeft[i].Minimum, leftMinimum[i], 1e-9) << "frame " << i;
+        EXPECT_NEAR(seenLeft[i].Maximum, leftMaximum[i], 1e-9) << "frame " << i;
+        // The time axis closes in at the same pace.
+        remaining *= 2.0 / 3;
+        EXPECT_NEAR((seenBottom[i].Minimum - bottomTarget.Minimum) / (bottomNow.Minimum - bottomTarget.Minimum),
+                    remaining, 1e-4)
+            << "frame " << i;
+        EXPECT_NEAR((seenBottom[i].Maximum - bottomTarget.Maximum) / (bottomNow.Maximum - bottomTarget.Maximum),
+                    remaining, 1e-4)
+            << "frame " << i;
     }
-    // First frame by hand: 0 + 30/3 and 120 - 60/3.
-    EXPECT_DOUBLE_EQ(seenLeft[0].Minimum, 10);
-    EXPECT_DOUBLE_EQ(seenLeft[0].Maximum, 100);
     // The last step lands exactly on the target.
     EXPECT_EQ(scales.LeftAxis.Minimum, 30);
     EXPECT_EQ(scales.LeftAxis.Maximum, 60);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "stats/StatisticsChart.h"
+
 #define VANTREL_WIDEN2(text) L##text
 #define VANTREL_WIDEN(text) VANTREL_WIDEN2(text)
 
@@ -129,19 +131,7 @@ std::unique_ptr<TChart> MakeStatisticsChart(HWND parent)
 {
     auto chart = std::make_unique<TChart>(parent, 1001, RECT{8, 8, 8 + 521, 8 + 385});
     chart->SetLocale(TLocaleFormat{});
-    chart->Title.SetText({L"Network Statistics"});
-    chart->LeftAxis.Title.SetCaption(L"Packets Per Second");
-    chart->BackWall.Brush.SetStyle(bsClear);
-    chart->SetAllowPanning(pmNone);
-    chart->Zoom.SetAnimated(true);
-    TLineSeries* written = chart->AddSeries(std::make_unique<TLineSeries>());
-    written->SetTitle(L"PacketsWritten");
-    written->SetSeriesColor(RGB(255, 0, 0));
-    written->XValues.SetDateTime(true);
-    TLineSeries* read = chart->AddSeries(std::make_unique<TLineSeries>());
-    read->SetTitle(L"PacketsRead");
-    read->SetSeriesColor(RGB(255, 0, 255));
-    read->XValues.SetDateTime(false);
+    SetUpStatisticsChart(*chart);
     return chart;
 }
 
