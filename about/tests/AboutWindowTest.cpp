@@ -46,10 +46,14 @@ TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)
 {
     // Keys go where the keyboard sends them: the control with the focus, once the window has
     // it (on a busy machine the modal window may not be active yet 150 ms after it was asked
-    // to show).
+    // to show). Under Wine a focus change from the display that arrives late (the window was
+    // hidden and shown again a moment ago) can take the activation away again; a person would
+    // click the window then, and so does the test after half a second.
+    int looks = 0;
     std::function<void(WPARAM)> pressOnceFocused = [&](WPARAM virtualKey) {
         HWND focus = ::GetFocus();
         if (!focus || ::GetAncestor(focus, GA_ROOT) != AboutForm->Handle()) {
+            if (++looks % 10 == 0) ::SetForegroundWindow(AboutForm->Handle());
             Later::After(50, [&, virtualKey] { pressOnceFocused(virtualKey); });
             return;
         }
