@@ -1,7 +1,5 @@
 #include "app/Application.h"
 
-#include "app/DisabledWindows.h"
-
 #include "app/Exceptions.h"
 #include "app/Forms.h"
 #include "app/Handles.h"

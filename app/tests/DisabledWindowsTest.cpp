@@ -9,7 +9,6 @@
 #include <string>
 
 #include "app/Application.h"
-#include "app/DisabledWindows.h"
 #include "app/Forms.h"
 #include "app/Handles.h"
 
