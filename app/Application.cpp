@@ -153,17 +153,10 @@ void TApplication::ShowException(const std::exception& error)
     }
     HWND owner = ::GetActiveWindow();
     if (!owner) owner = Handle();
-    // Like a modal window: the program's other shown windows stay disabled while it is open.
-    std::vector<HWND> disabled;
-    for (const auto& form : forms_) {
-        HWND window = form->Handle();
-        if (window && window != owner && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
-            ::EnableWindow(window, FALSE);
-            disabled.push_back(window);
-        }
-    }
+    // Like a modal window: the program's other shown windows stay disabled while it is open
+    // (the box disables its owner itself).
+    const TDisabledWindows disabled(owner);
     ::MessageBoxW(owner, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
-    for (HWND window : disabled) ::EnableWindow(window, TRUE);
 }
 
 void TApplication::HandleException() noexcept

@@ -5,6 +5,8 @@
 
 #include "app/VisualStyle.h"
 
+#include <algorithm>
+
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
 #endif
@@ -40,23 +42,27 @@ TForm::TForm(const TFormDescription& description) : description_(description)
     dialog.header.style = StyleFor(description.BorderStyle);
     dialog.header.dwExtendedStyle = ExStyleFor(description.BorderStyle);
     HWND owner = Application ? Application->Handle() : nullptr;
-    handle_ = ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), &dialog.header, owner, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
-    if (!handle_) RaiseOSError(::GetLastError());
-    dpi_ = WindowDpi(handle_);
+    // The window is this form's from WM_INITDIALOG on, inside the call.
+    if (!::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), &dialog.header, owner, DialogProc,
+                                      reinterpret_cast<LPARAM>(this)))
+        RaiseOSError(::GetLastError());
+    dpi_ = WindowDpi(handle_.get());
     CreateFontForDpi();
-    ::SetWindowTextW(handle_, description.Caption);
+    ::SetWindowTextW(handle_.get(), description.Caption);
     HICON icon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
     if (icon) {
-        ::SendMessageW(handle_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        ::SendMessageW(handle_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(handle_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        ::SendMessageW(handle_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
     PlaceWindow();
 }
 
 TForm::~TForm()
 {
-    if (handle_) ::DestroyWindow(handle_);
+    // Destroyed here, while the form is whole and its handle still held: the procedure runs
+    // during the destruction, and the owner lets go at WM_NCDESTROY. A window the system
+    // destroyed earlier (with its owner, the application window) has let go already.
+    if (handle_) ::DestroyWindow(handle_.get());
 }
 
 void TForm::BeforeDestruction()
@@ -66,7 +72,7 @@ void TForm::BeforeDestruction()
 
 void TForm::AfterConstruction()
 {
-    TStyleManager::ApplyToWindow(handle_);
+    TStyleManager::ApplyToWindow(handle_.get());
     Guarded([this] { FormCreate(); });
 }
 
@@ -102,14 +108,14 @@ void TForm::PlaceWindow()
         if (left < work.left) left = work.left;
         if (top < work.top) top = work.top;
     }
-    ::SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(handle_.get(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND TForm::AddControl(const wchar_t* className, const wchar_t* text, DWORD style, int left, int top, int width,
                        int height, int id, DWORD exStyle)
 {
     HWND control = ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, Scale(left), Scale(top),
-                                     Scale(width), Scale(height), handle_,
+                                     Scale(width), Scale(height), handle_.get(),
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                                      nullptr);
     if (!control) RaiseOSError(::GetLastError());
@@ -170,7 +176,7 @@ void TForm::FitLabel(HWND label, const std::wstring& text, bool forceMeasure)
 
 bool TForm::GetVisible() const
 {
-    return handle_ && ::IsWindowVisible(handle_);
+    return handle_.get() && ::IsWindowVisible(handle_.get());
 }
 
 void TForm::SetVisible(bool visible)
@@ -179,9 +185,9 @@ void TForm::SetVisible(bool visible)
     if (visible) {
         FormShow();
         for (TLabel* label : labels_) label->ApplyPending();
-        ::ShowWindow(handle_, SW_SHOW);
+        ::ShowWindow(handle_.get(), SW_SHOW);
     } else {
-        ::ShowWindow(handle_, SW_HIDE);
+        ::ShowWindow(handle_.get(), SW_HIDE);
         FormHide();
     }
     if (Application) Application->UpdateTaskbarButton();
@@ -203,59 +209,67 @@ void TForm::SetModalResult(int result)
     modalResult_ = result;
 }
 
-namespace {
-
-struct DisableContext {
-    HWND keep;
-    std::vector<HWND>* disabled;
-};
-
-BOOL CALLBACK DisableShownWindow(HWND window, LPARAM parameter)
+TDisabledWindows::TDisabledWindows(HWND keep) : keep_(keep)
 {
-    auto* context = reinterpret_cast<DisableContext*>(parameter);
-    if (window != context->keep && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+    // Top-level windows only: a form's controls go with their form.
+    ::EnumThreadWindows(::GetCurrentThreadId(), DisableShown, reinterpret_cast<LPARAM>(this));
+}
+
+TDisabledWindows::~TDisabledWindows()
+{
+    for (HWND window : disabled_) {
+        if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+    }
+}
+
+BOOL CALLBACK TDisabledWindows::DisableShown(HWND window, LPARAM parameter)
+{
+    auto* self = reinterpret_cast<TDisabledWindows*>(parameter);
+    if (window != self->keep_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+        // Recorded first, and no exception crosses the enumeration: should the list fail to
+        // grow, the window is left as it was and the enumeration stops.
+        try {
+            self->disabled_.push_back(window);
+        } catch (...) {
+            return FALSE;
+        }
         ::EnableWindow(window, FALSE);
-        context->disabled->push_back(window);
     }
     return TRUE;
 }
 
-}  // namespace
-
 int TForm::ShowModal()
 {
     HWND previouslyActive = ::GetActiveWindow();
-    // Only shown windows are disabled: the hidden ones (the icon's message window, the
-    // timers) keep working, so the icon, its menu and the ticks go on under a modal window.
-    std::vector<HWND> disabled;
-    DisableContext context{handle_, &disabled};
-    ::EnumThreadWindows(::GetCurrentThreadId(), DisableShownWindow, reinterpret_cast<LPARAM>(&context));
+    int result = mrCancel;
+    {
+        // Only shown windows are disabled: the icon, its menu and the ticks go on under a
+        // modal window. They are enabled again before this window hides, so that the
+        // activation has somewhere to go.
+        const TDisabledWindows disabled(Handle());
 
-    modalResult_ = mrNone;
-    inModalLoop_ = true;
-    Show();
-    ::SetForegroundWindow(handle_);
-    ::SetActiveWindow(handle_);
-    HWND first = ::GetNextDlgTabItem(handle_, nullptr, FALSE);
-    if (first) ::SendMessageW(handle_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+        modalResult_ = mrNone;
+        inModalLoop_ = true;
+        Show();
+        ::SetForegroundWindow(Handle());
+        ::SetActiveWindow(Handle());
+        HWND first = ::GetNextDlgTabItem(Handle(), nullptr, FALSE);
+        if (first) ::SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
 
-    while (modalResult_ == mrNone) {
-        if (Application->GetTerminated()) {
-            modalResult_ = mrCancel;
-            break;
+        while (modalResult_ == mrNone) {
+            if (Application->GetTerminated()) {
+                modalResult_ = mrCancel;
+                break;
+            }
+            Application->HandleMessage();
+            if (!::IsWindow(Handle())) break;
         }
-        Application->HandleMessage();
-        if (!::IsWindow(handle_)) break;
-    }
-    if (Application->GetTerminated()) {
-        // Let the loops outside this one see the quit as well.
-        modalResult_ = mrCancel;
-    }
-    int result = modalResult_;
-    inModalLoop_ = false;
-
-    for (HWND window : disabled) {
-        if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+        if (Application->GetTerminated()) {
+            // Let the loops outside this one see the quit as well.
+            modalResult_ = mrCancel;
+        }
+        result = modalResult_;
+        inModalLoop_ = false;
     }
     Hide();
     if (previouslyActive && ::IsWindow(previouslyActive) && ::IsWindowVisible(previouslyActive))
@@ -275,14 +289,17 @@ INT_PTR CALLBACK TForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<TForm*>(lParam);
         ::SetWindowLongPtrW(window, DWLP_USER, lParam);
-        self->handle_ = window;
+        self->handle_.reset(window);
         return FALSE;  // the form sets the focus itself when it is shown
     }
     auto* self = reinterpret_cast<TForm*>(::GetWindowLongPtrW(window, DWLP_USER));
     if (!self) return FALSE;
     if (message == WM_NCDESTROY) {
         ::SetWindowLongPtrW(window, DWLP_USER, 0);
-        self->handle_ = nullptr;
+        // The window is going: its owner lets go without destroying it again, and so do the
+        // labels, whose windows went with it.
+        self->handle_.release();
+        for (TLabel* label : self->labels_) label->handle_.release();
         return FALSE;
     }
     // A message whose handler raised counts as handled.
@@ -296,7 +313,7 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
     INT_PTR result = FALSE;
     // The window's own handling comes first (a link label keeps its own colour), then the style.
     if (OnMessage(message, wParam, lParam, result)) return result;
-    if (TStyleManager::HandleMessage(handle_, message, wParam, lParam, result)) return result;
+    if (TStyleManager::HandleMessage(handle_.get(), message, wParam, lParam, result)) return result;
     switch (message) {
     case WM_CLOSE:
         Close();
@@ -310,7 +327,7 @@ INT_PTR TForm::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const UniqueFont previousFont = std::move(font_);
         CreateFontForDpi();
         auto* suggested = reinterpret_cast<RECT*>(lParam);
-        ::SetWindowPos(handle_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+        ::SetWindowPos(handle_.get(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                        suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         for (const auto& placement : controls_) {
             ::SendMessageW(placement.control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
@@ -335,8 +352,21 @@ void TLabel::Create(TForm& form, const wchar_t* text, int left, int top, TAlignm
 {
     form_ = &form;
     caption_ = text;
-    handle_ = form.AddLabel(text, left, top, -1, alignment, width);
+    handle_.reset(form.AddLabel(text, left, top, -1, alignment, width));
     form.labels_.push_back(this);
+}
+
+TLabel::~TLabel()
+{
+    // The window is a child of the form's: the form's window destroys it, and the label,
+    // a member of the derived form, goes before that. Destroying it here would notify a form
+    // half torn down (WM_PARENTNOTIFY) of a window that is about to go anyway, so the owner
+    // lets go instead, and the form no longer answers for this label.
+    handle_.release();
+    if (form_) {
+        auto& labels = form_->labels_;
+        labels.erase(std::remove(labels.begin(), labels.end(), this), labels.end());
+    }
 }
 
 void TLabel::SetCaption(const std::wstring& text)
@@ -351,8 +381,8 @@ void TLabel::ApplyPending()
 {
     if (!pending_) return;
     pending_ = false;
-    ::SetWindowTextW(handle_, caption_.c_str());
-    form_->FitLabel(handle_, caption_, false);
+    ::SetWindowTextW(handle_.get(), caption_.c_str());
+    form_->FitLabel(handle_.get(), caption_, false);
 }
 
 }  // namespace vantrel

@@ -16,6 +16,28 @@
 
 namespace vantrel {
 
+// TDisabledWindows: the program's other windows disabled for a scope, as under a modal window
+// or an error box.
+//
+// Disabled are the shown, enabled top-level windows of the calling thread, except the one
+// kept. Hidden windows (the icon's message window, the menu's, the timers') keep working, so
+// the icon, its menu and the ticks go on while the scope lasts. At the end only the windows
+// this scope disabled are enabled again, and only those that still exist: a window that was
+// disabled already stays so, and one destroyed meanwhile is skipped.
+class TDisabledWindows {
+public:
+    explicit TDisabledWindows(HWND keep);
+    ~TDisabledWindows();
+    TDisabledWindows(const TDisabledWindows&) = delete;
+    TDisabledWindows& operator=(const TDisabledWindows&) = delete;
+
+private:
+    static BOOL CALLBACK DisableShown(HWND window, LPARAM self);
+
+    HWND keep_;
+    std::vector<HWND> disabled_;
+};
+
 enum TModalResult : int { mrNone = 0, mrOk = IDOK, mrCancel = IDCANCEL };
 
 enum class TPosition { ScreenCenter, Designed };
@@ -45,19 +67,25 @@ class TForm;
 // it is sized, so it stays centred whatever caption it gets later.
 class TLabel {
 public:
+    TLabel() = default;
+    ~TLabel();
+    TLabel(const TLabel&) = delete;
+    TLabel& operator=(const TLabel&) = delete;
+
     // Left-aligned at `left`, or, with taCenter, centred across `width` pixels from `left`.
     void Create(TForm& form, const wchar_t* text, int left, int top, TAlignment alignment = taLeftJustify,
                 int width = 0);
     void SetCaption(const std::wstring& text);
     const std::wstring& GetCaption() const noexcept { return caption_; }
-    HWND Handle() const noexcept { return handle_; }
+    HWND Handle() const noexcept { return handle_.get(); }
 
 private:
     friend class TForm;
     void ApplyPending();
 
     TForm* form_ = nullptr;
-    HWND handle_ = nullptr;
+    // Held, never destroyed by the label: a child window goes with its form's window.
+    UniqueWindow handle_;
     std::wstring caption_;
     bool pending_ = false;
 };
@@ -76,7 +104,7 @@ public:
     // Runs FormDestroy, reporting its exception; the destruction goes on afterwards.
     void BeforeDestruction();
 
-    HWND Handle() const noexcept { return handle_; }
+    HWND Handle() const noexcept { return handle_.get(); }
     bool GetVisible() const;
     void SetVisible(bool visible);
     void Show() { SetVisible(true); }
@@ -139,14 +167,16 @@ private:
     };
 
     TFormDescription description_;
-    HWND handle_ = nullptr;
     UINT dpi_ = 96;
     UniqueFont font_;
     UniqueMemoryDC measureDC_;  // for fitting labels without asking the window system for a DC
     int modalResult_ = mrNone;
     bool inModalLoop_ = false;
     std::vector<ControlPlacement> controls_;
-    std::vector<TLabel*> labels_;  // members of the derived form, so they live as long as it
+    std::vector<TLabel*> labels_;  // members of the derived form; each leaves the list as it goes
+    // From WM_INITDIALOG to WM_NCDESTROY. Declared last so that, should a constructor fail,
+    // the window goes first, while the members its procedure reads are still there.
+    UniqueWindow handle_;
 };
 
 }  // namespace vantrel

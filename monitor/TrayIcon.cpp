@@ -265,23 +265,38 @@ NOTIFYICONDATAW TTrayIcon::Record() const
 
 void TTrayIcon::OnCallback(UINT mouseMessage)
 {
+    TTrayClick::Mouse mouse = TTrayClick::Mouse::Other;
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
-        clicked_ = true;
+        mouse = TTrayClick::Mouse::LeftDown;
         break;
     case WM_LBUTTONUP:
-        if (clicked_) {
-            // The action may open a modal window: the mark stays set until it returns.
-            TNotifyEvent handler = onClick_;
-            if (handler) handler(this);
-            clicked_ = false;
-        }
+        mouse = TTrayClick::Mouse::LeftUp;
+        break;
+    case WM_LBUTTONDBLCLK:
+        mouse = TTrayClick::Mouse::LeftDoubleClick;
+        break;
+    case WM_RBUTTONDOWN:
+        mouse = TTrayClick::Mouse::RightDown;
         break;
     case WM_RBUTTONUP:
-        OnRightButtonUp();
+        mouse = TTrayClick::Mouse::RightUp;
         break;
     default:
-        break;  // moves, the right button's press, double clicks: nothing
+        break;
+    }
+    switch (click_.Feed(mouse)) {
+    case TTrayClick::Action::Click: {
+        TNotifyEvent handler = onClick_;
+        if (handler) handler(this);
+        click_.ActionReturned();
+        break;
+    }
+    case TTrayClick::Action::Menu:
+        OnRightButtonUp();
+        break;
+    case TTrayClick::Action::None:
+        break;
     }
 }
 

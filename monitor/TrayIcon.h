@@ -19,6 +19,7 @@
 #include "app/Handles.h"
 #include "app/Timer.h"
 #include "app/Window.h"
+#include "monitor/TrayClick.h"
 #include "monitor/TrayPictures.h"
 
 namespace vantrel {
@@ -139,7 +140,7 @@ private:
     TPopupMenu* popupMenu_ = nullptr;
     TNotifyEvent onClick_;
     std::function<void(UINT dpi)> onScaleChange_;
-    bool clicked_ = false;
+    TTrayClick click_;
 };
 
 }  // namespace vantrel
