@@ -287,9 +287,11 @@ void TTrayIcon::OnCallback(UINT mouseMessage)
     }
     switch (click_.Feed(mouse)) {
     case TTrayClick::Action::Click: {
+        // Cleared on every way out: an action that failed (its error already reported) must
+        // not leave a later stray release counted as a click.
+        ScopeExit returned([this] { click_.ActionReturned(); });
         TNotifyEvent handler = onClick_;
         if (handler) handler(this);
-        click_.ActionReturned();
         break;
     }
     case TTrayClick::Action::Menu:

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -360,6 +361,27 @@ TEST_F(TrayIconTest, ALeftClickRunsTheActionOnceAndOtherMouseMessagesNothing)
     EXPECT_EQ(clicks, 1);
     for (UINT mouse : {WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_MBUTTONUP, WM_RBUTTONDBLCLK}) callback(mouse);
     EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(TrayIconTest, AClickWhoseActionFailsIsReportedAndLeavesNoClickPending)
+{
+    int clicks = 0;
+    std::vector<std::wstring> reports;
+    app_.ErrorReportHook = [&](const std::wstring&, const std::wstring& text) { reports.push_back(text); };
+    icon_->SetOnClick([&](TObject*) {
+        ++clicks;
+        throw std::runtime_error("the window could not be made");
+    });
+    auto callback = [&](UINT mouse) { ::SendMessageW(icon_->Handle(), WM_USER + 1, 0, mouse); };
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP}) callback(mouse);
+    ASSERT_EQ(clicks, 1);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find(L"the window could not be made"), std::wstring::npos);
+    // A release with no press of its own (the button went down elsewhere) is still no click.
+    callback(WM_LBUTTONUP);
+    EXPECT_EQ(clicks, 1);
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP}) callback(mouse);
+    EXPECT_EQ(clicks, 2);
 }
 
 class Hammer : public TThread {
