@@ -18,6 +18,7 @@
 
 #include "about/About.h"
 #include "app/Application.h"
+#include "app/EntryOverride.h"
 #include "app/Handles.h"
 #include "app/ProgramWindows.h"
 #include "app/VisualStyle.h"
@@ -26,24 +27,11 @@
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/IdStack.h"
 #include "stats/Unit3.h"
+#include "tests/support/ScriptedStatistics.h"
 
 using namespace vantrel;
 
 namespace {
-
-// The statistics call as a script: counters that grow by a little every call, so every tick
-// has traffic to report and the icon blinks as it does under load.
-DWORD scriptedIn = 1000;
-DWORD scriptedOut = 500;
-DWORD WINAPI ScriptedStatistics(MIB_TCPSTATS* statistics)
-{
-    *statistics = MIB_TCPSTATS{};
-    scriptedIn += 7;
-    scriptedOut += 3;
-    statistics->dwInSegs = scriptedIn;
-    statistics->dwOutSegs = scriptedOut;
-    return NO_ERROR;
-}
 
 BOOL WINAPI NoShell(DWORD, NOTIFYICONDATAW*)
 {
@@ -125,7 +113,11 @@ int main(int argc, char** argv)
     Form1->IdIPWatch1->SetActive(false);
     Form1->Timer1->SetEnabled(false);
     Form3->Timer1->SetEnabled(false);
-    Form1->SetStatisticsFunction(ScriptedStatistics);
+    // The statistics call as a script: every tick has traffic to report and the icon blinks as
+    // it does under load.
+    testing::ScriptedStatistics::Grow(1000, 500, 7, 3);
+    const EntryOverride<decltype(iphlp::GetTcpStatistics)> statistics(iphlp::GetTcpStatistics,
+                                                                      &testing::ScriptedStatistics::Get);
     application.ProcessMessages();
 
     std::printf("dpi=%u chart=%ldx%ld\n", Form3->Chart1->Dpi(), 521L, 385L);

@@ -26,10 +26,6 @@ constexpr std::size_t kIcmpHeaderSize = 8;
 // error and the status block of the call (two pointers wide).
 constexpr std::size_t kServiceReplyExtra = 8 + 2 * sizeof(void*);
 
-struct AddrInfoFree {
-    void operator()(ADDRINFOW* info) const noexcept { ws2::FreeAddrInfoW(info); }
-};
-
 std::vector<std::uint8_t> TextBytes(const std::wstring& text)
 {
     std::vector<std::uint8_t> bytes;
@@ -67,25 +63,23 @@ TIdSocketHandle::~TIdSocketHandle()
 void TIdSocketHandle::AllocateSocket(int type, int protocol)
 {
     int family = FIPVersion == TIdIPVersion::Id_IPv4 ? AF_INET : AF_INET6;
-    SOCKET handle = ws2::socket(family, type, protocol);
-    if (handle == INVALID_SOCKET) RaiseSocketError(ws2::WSAGetLastError());
-    FHandle = handle;
+    UniqueSocket handle(ws2::socket(family, type, protocol));
+    if (!handle) RaiseSocketError(ws2::WSAGetLastError());
+    FHandle = std::move(handle);
 }
 
 void TIdSocketHandle::SetSockOpt(int level, int option, int value)
 {
-    if (ws2::setsockopt(FHandle, level, option, reinterpret_cast<const char*>(&value), sizeof value) == SOCKET_ERROR)
+    if (ws2::setsockopt(FHandle.get(), level, option, reinterpret_cast<const char*>(&value), sizeof value) == SOCKET_ERROR)
         RaiseSocketError(ws2::WSAGetLastError());
 }
 
 void TIdSocketHandle::CloseSocket() noexcept
 {
     TCriticalSection::Guard guard(FLock);
-    if (FHandle != INVALID_SOCKET) {
-        SOCKET handle = FHandle;
-        FHandle = INVALID_SOCKET;
-        ws2::shutdown(handle, SD_SEND);
-        ws2::closesocket(handle);
+    if (FHandle) {
+        ws2::shutdown(FHandle.get(), SD_SEND);
+        FHandle.reset();
     }
 }
 
@@ -153,12 +147,11 @@ std::wstring TIdRawBase::ResolveHost(const std::wstring& host)
     ADDRINFOW hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    ADDRINFOW* found = nullptr;
+    UniqueAddressInfo found;
     std::wstring name = LookupName(host);
-    int error = ws2::GetAddrInfoW(name.c_str(), nullptr, &hints, &found);
+    int error = ws2::GetAddrInfoW(name.c_str(), nullptr, &hints, found.put());
     if (error != 0) RaiseSocketError(error);
-    std::unique_ptr<ADDRINFOW, AddrInfoFree> owner(found);
-    for (const ADDRINFOW* entry = found; entry; entry = entry->ai_next) {
+    for (const ADDRINFOW* entry = found.get(); entry; entry = entry->ai_next) {
         if (entry->ai_family != AF_INET || !entry->ai_addr || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
         const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr);
         icmp::IPv4Address bytes;

@@ -23,6 +23,7 @@
 #include "netwatch/IdException.h"
 #include "netwatch/IdIcmpService.h"
 #include "netwatch/IdLocalAddress.h"
+#include "netwatch/IdWinsock.h"
 
 namespace vantrel {
 
@@ -51,8 +52,8 @@ public:
     TIdSocketHandle(const TIdSocketHandle&) = delete;
     TIdSocketHandle& operator=(const TIdSocketHandle&) = delete;
 
-    SOCKET GetHandle() const noexcept { return FHandle; }
-    bool HandleAllocated() const noexcept { return FHandle != INVALID_SOCKET; }
+    SOCKET GetHandle() const noexcept { return FHandle.get(); }
+    bool HandleAllocated() const noexcept { return static_cast<bool>(FHandle); }
 
     // Opens a socket of the wrapper's IP version; raises EIdSocketError when refused.
     void AllocateSocket(int type, int protocol);
@@ -65,7 +66,7 @@ public:
     void SetIPVersion(TIdIPVersion value);
 
 private:
-    SOCKET FHandle = INVALID_SOCKET;
+    UniqueSocket FHandle;
     TIdIPVersion FIPVersion = TIdIPVersion::Id_IPv4;
     TCriticalSection FLock;  // held while the socket is closed
 };

@@ -4,7 +4,6 @@
 #include "monitor/Unit1.h"
 
 #include "about/About.h"
-#include "app/DynamicLoader.h"
 #include "app/Exceptions.h"
 #include "app/SystemModule.h"
 #include "hosttest/Unit5.h"
@@ -74,7 +73,9 @@ TForm1::~TForm1()
 
 void TForm1::FormCreate()
 {
-    BindStatistics();
+    // The module of the TCP statistics is the IP-information table's, loaded once for the
+    // whole program and kept until the process ends.
+    iphlp::StartIpHelper();
     TrayIcon1->SetHint(L"Vantrel - Initializing...");
     TrayIcon1->SetIconIndex(1);
     TrayIcon1->Refresh();
@@ -86,27 +87,7 @@ void TForm1::FormCreate()
 void TForm1::FormDestroy()
 {
     StopConnectionWatcher();
-    SetStatisticsFunction(nullptr);
     History.reset();
-}
-
-void TForm1::BindStatistics()
-{
-    // The module is the IP-information table's, loaded once for the whole program and kept
-    // until the process ends.
-    iphlp::StartIpHelper();
-    if (!iphlp::IpHelperModule()) {
-        sampler_.SetStatisticsAvailable(false);
-        return;
-    }
-    if (auto function = Find<GetTcpStatisticsFunction>(iphlp::IpHelperModule(), "GetTcpStatistics"))
-        SetStatisticsFunction(function);
-}
-
-void TForm1::SetStatisticsFunction(GetTcpStatisticsFunction function)
-{
-    getTcpStatistics_ = function;
-    sampler_.SetStatisticsAvailable(function != nullptr);
 }
 
 void TForm1::StopConnectionWatcher()
@@ -162,6 +143,10 @@ void TForm1::CheckConnection()
 
 void TForm1::Timer1Timer(TObject*)
 {
+    // Asked at every tick: the sampler runs while the platform gives the counters (a test may
+    // take the entry away between ticks) and there is a history to fill (none after the window
+    // is destroyed).
+    sampler_.SetStatisticsAvailable(History && iphlp::TcpStatistics());
     sampler_.Tick(*this);
 }
 
@@ -187,7 +172,8 @@ bool TForm1::StatisticsWindowExists()
 bool TForm1::FetchStatistics(std::uint32_t& inSegs, std::uint32_t& outSegs)
 {
     MIB_TCPSTATS statistics{};
-    if (!getTcpStatistics_ || getTcpStatistics_(&statistics) != NO_ERROR) return false;
+    const auto getTcpStatistics = iphlp::TcpStatistics();
+    if (!getTcpStatistics || getTcpStatistics(&statistics) != NO_ERROR) return false;
     inSegs = statistics.dwInSegs;
     outSegs = statistics.dwOutSegs;
     return true;

@@ -22,9 +22,6 @@ namespace vantrel {
 class TIdIPWatch;
 class CTestConnectionThread;
 
-// The platform's TCP statistics call, bound by name at run time; tests replace the binding.
-using GetTcpStatisticsFunction = DWORD(WINAPI*)(MIB_TCPSTATS* statistics);
-
 class TForm1 : public TForm, private ISamplerHost {
 public:
     TForm1();
@@ -56,10 +53,8 @@ public:
     // One check of the connection-state watcher (runs on its thread).
     void CheckConnection();
 
-    // The statistics binding; tests may set the function before the first tick.
-    void BindStatistics();
-    GetTcpStatisticsFunction StatisticsFunction() const noexcept { return getTcpStatistics_; }
-    void SetStatisticsFunction(GetTcpStatisticsFunction function);
+    // The sampler reads the TCP counters through iphlp::GetTcpStatistics (netwatch/IdIpHelper.h),
+    // the entry tests replace.
     TTrafficSampler& Sampler() noexcept { return sampler_; }
 
     // The statistics window, as the program entry wires it; none until then.
@@ -84,7 +79,6 @@ private:
     void ShowIcon(int index) override;
     void AppendSample(std::int32_t sent, std::int32_t received) override;
 
-    GetTcpStatisticsFunction getTcpStatistics_ = nullptr;
     TTrafficSampler sampler_;
     std::unique_ptr<CTestConnectionThread> connectionThread_;
     bool failureBoxOpen_ = false;

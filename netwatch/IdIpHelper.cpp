@@ -63,18 +63,19 @@ FARPROC FindInIpHelper(const char* name) noexcept
     return FindProcedure(ipHelperModule, name);
 }
 
-#define VANTREL_IPHLP_FUNCTIONS(X)                                                                   \
-    X(GetAdaptersAddresses, NoGetAdaptersAddresses) X(GetAdaptersInfo, NoGetAdaptersInfo)              \
-    X(GetUniDirectionalAdapterInfo, NoGetUniDirectionalAdapterInfo) X(GetIpAddrTable, NoGetIpAddrTable) \
-    X(ConvertLengthToIpv4Mask, NoConvertLengthToIpv4Mask) X(IcmpCreateFile, NoIcmpCreateFile)               \
-    X(IcmpSendEcho2, NoIcmpSendEcho2) X(IcmpCloseHandle, NoIcmpCloseHandle)
+#define VANTREL_IPHLP_FUNCTIONS(X)                                                                     \
+    X(GetAdaptersAddresses, &NoGetAdaptersAddresses) X(GetAdaptersInfo, &NoGetAdaptersInfo)              \
+    X(GetUniDirectionalAdapterInfo, &NoGetUniDirectionalAdapterInfo) X(GetIpAddrTable, &NoGetIpAddrTable) \
+    X(ConvertLengthToIpv4Mask, &NoConvertLengthToIpv4Mask) X(IcmpCreateFile, &NoIcmpCreateFile)           \
+    X(IcmpSendEcho2, &NoIcmpSendEcho2) X(IcmpCloseHandle, &NoIcmpCloseHandle)                            \
+    X(GetTcpStatistics, nullptr)
 
 #define VANTREL_IPHLP_NAME(name, substitute) constexpr char name##Name[] = #name;
 VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_NAME)
 
 }  // namespace
 
-#define VANTREL_IPHLP_BINDER(name, substitute) &FirstCallBinder<name, name##Name, FindInIpHelper, &substitute>::Call
+#define VANTREL_IPHLP_BINDER(name, substitute) &FirstCallBinder<name, name##Name, FindInIpHelper, substitute>::Call
 #define VANTREL_IPHLP_ENTRY(name, substitute) decltype(&::name) name = VANTREL_IPHLP_BINDER(name, substitute);
 VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_ENTRY)
 
@@ -90,6 +91,15 @@ void FinalizeIpHelper() noexcept
 #define VANTREL_IPHLP_RESET(name, substitute) name = VANTREL_IPHLP_BINDER(name, substitute);
     VANTREL_IPHLP_FUNCTIONS(VANTREL_IPHLP_RESET)
 #undef VANTREL_IPHLP_RESET
+}
+
+decltype(&::GetTcpStatistics) TcpStatistics() noexcept
+{
+    // The same look-up the binder makes at a first call, made before any call: with no
+    // substitute, a call through the binder of a missing function would go nowhere.
+    if (GetTcpStatistics == VANTREL_IPHLP_BINDER(GetTcpStatistics, nullptr))
+        GetTcpStatistics = ProcedureAs<decltype(&::GetTcpStatistics)>(FindInIpHelper(GetTcpStatisticsName));
+    return GetTcpStatistics;
 }
 
 HMODULE IpHelperModule() noexcept

@@ -25,6 +25,15 @@ extern decltype(&::GetAdaptersInfo) GetAdaptersInfo;
 extern decltype(&::GetUniDirectionalAdapterInfo) GetUniDirectionalAdapterInfo;
 extern decltype(&::GetIpAddrTable) GetIpAddrTable;
 extern decltype(&::ConvertLengthToIpv4Mask) ConvertLengthToIpv4Mask;
+// The TCP counters the traffic sampler reads. The one entry without a substitute: a platform
+// without the function has no counters to read, and the sampler stays inert, just as when a
+// test puts null in the entry. Callers go through TcpStatistics(), never through the binder.
+extern decltype(&::GetTcpStatistics) GetTcpStatistics;
+
+// The GetTcpStatistics entry, bound now when it is still at its binder (without calling it):
+// the platform's function, or null where the module or the function is missing. A value a test
+// has put in the entry stays.
+decltype(&::GetTcpStatistics) TcpStatistics() noexcept;
 
 // Loads iphlpapi.dll from the system directory when not loaded yet; a failure is no error.
 void StartIpHelper() noexcept;

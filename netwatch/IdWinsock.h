@@ -17,6 +17,7 @@
 #include <mswsock.h>
 
 #include "app/EntryOverride.h"
+#include "app/Handles.h"
 
 namespace vantrel::ws2 {
 
@@ -142,3 +143,18 @@ TLoadedModules LoadedModules() noexcept;
 unsigned SocketServiceStartCount() noexcept;
 
 }  // namespace vantrel::ws2
+
+namespace vantrel {
+
+// The owners of what the socket module hands out. They close through the entries, so a test
+// that replaces closesocket or FreeAddrInfoW sees every close.
+namespace traits {
+VANTREL_HANDLE_TRAITS(Socket, SOCKET, INVALID_SOCKET, ws2::closesocket);
+VANTREL_HANDLE_TRAITS(AddressInfo, ADDRINFOW*, nullptr, ws2::FreeAddrInfoW);
+}  // namespace traits
+
+using UniqueSocket = UniqueHandle<traits::Socket>;
+// A list from GetAddrInfoW, freed whole.
+using UniqueAddressInfo = UniqueHandle<traits::AddressInfo>;
+
+}  // namespace vantrel

@@ -30,6 +30,7 @@
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/tests/AdapterRecords.h"
 #include "stats/Unit3.h"
+#include "tests/support/ScriptedStatistics.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -149,32 +150,8 @@ private:
     static inline std::atomic<HANDLE> watcher_{nullptr};
 };
 
-// A counter source in place of the platform's TCP statistics.
-struct ScriptedStatistics {
-    static inline std::atomic<DWORD> in{0};
-    static inline std::atomic<DWORD> out{0};
-    static inline std::atomic<DWORD> result{NO_ERROR};
-    static inline std::atomic<int> calls{0};
-
-    static DWORD WINAPI Get(MIB_TCPSTATS* statistics)
-    {
-        ++calls;
-        if (result != NO_ERROR) return result;
-        *statistics = MIB_TCPSTATS{};
-        statistics->dwInSegs = in;
-        statistics->dwOutSegs = out;
-        return NO_ERROR;
-    }
-    static void Reset()
-    {
-        in = 0;
-        out = 0;
-        result = NO_ERROR;
-        calls = 0;
-    }
-};
-
 using testing::Later;
+using testing::ScriptedStatistics;
 
 // The visible top-level windows of this thread captioned `caption`.
 std::vector<HWND> WindowsCaptioned(const std::wstring& caption)
@@ -242,9 +219,9 @@ protected:
         CreateProgramWindows(*app_);
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Form3, nullptr);
-        // Bound by the start sequence to the platform's function; the script takes its place
-        // before the first tick can come.
-        Form1->SetStatisticsFunction(&ScriptedStatistics::Get);
+        // The script takes the platform's place before the first tick can come.
+        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(iphlp::GetTcpStatistics,
+                                                                                         &ScriptedStatistics::Get);
 
         // The connection-state watcher makes its first check at once: its calls to the shell
         // are the ones from a thread other than this one.
@@ -267,6 +244,7 @@ protected:
         DrainThreadQueue();
         ShellRecorder::WatchThread(nullptr);
         if (watcher_) ::CloseHandle(watcher_);
+        statistics_.reset();
         addresses_.reset();
         shell_.reset();
     }
@@ -371,6 +349,7 @@ protected:
 
     std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
     std::unique_ptr<testing::FakeIpHelper> addresses_;
+    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;
     std::unique_ptr<TApplication> app_;
     std::vector<Report> errors_;
     DWORD mainThread_ = 0;
@@ -425,7 +404,7 @@ TEST_F(MonitorWindow, StartAddsTheIconThenShowsInitializingAndTheWatcherSaysNotC
 TEST_F(MonitorWindow, AnAddressTurnsTheFaceGreenAndLosingItTurnsItRedAgain)
 {
     // The sampler stays out of it, so the tooltip is the watcher's alone.
-    Form1->SetStatisticsFunction(nullptr);
+    const EntryOverride<decltype(iphlp::GetTcpStatistics)> noStatistics(iphlp::GetTcpStatistics, nullptr);
     auto lastCall = [] {
         std::vector<ShellCall> calls = ShellRecorder::Calls();
         return calls.empty() ? ShellCall{} : calls.back();
@@ -524,7 +503,7 @@ TEST_F(MonitorWindow, TicksWriteTooltipLabelsHistoryAndBlinkThroughTheRealWindow
 TEST_F(MonitorWindow, WithoutTheStatisticsFunctionTheSamplerStaysInert)
 {
     GoOnline("192.0.2.7");
-    Form1->SetStatisticsFunction(nullptr);
+    const EntryOverride<decltype(iphlp::GetTcpStatistics)> noStatistics(iphlp::GetTcpStatistics, nullptr);
     const std::size_t mark = ShellRecorder::Calls().size();
     for (DWORD step = 1; step <= 8; ++step) {
         ScriptedStatistics::in = 1000 * step;

@@ -156,6 +156,41 @@ TEST_F(Stack, FirstCallBindsTheEntryToThePlatformFunction)
               reinterpret_cast<void*>(FindProcedure(socketModule, "GetAddrInfoW")));
 }
 
+// Stands in for the platform's TCP statistics; counts the calls it gets.
+struct CountingStatistics {
+    static inline int calls = 0;
+    static DWORD WINAPI Get(MIB_TCPSTATS*)
+    {
+        ++calls;
+        return NO_ERROR;
+    }
+};
+
+TEST_F(Stack, TcpStatisticsEntryIsBoundWithoutACallAndKeepsWhatATestPutThere)
+{
+    TIdComponent component;
+    const auto platform = Find<decltype(&::GetTcpStatistics)>(iphlp::IpHelperModule(), "GetTcpStatistics");
+    ASSERT_NE(platform, nullptr);
+    CountingStatistics::calls = 0;
+    {
+        // Still at its binder (the process state is fresh): a replacement made now stays,
+        // and asking for the entry calls nothing.
+        ASSERT_NE(iphlp::GetTcpStatistics, platform);
+        EntryOverride replaced(iphlp::GetTcpStatistics, &CountingStatistics::Get);
+        EXPECT_EQ(iphlp::TcpStatistics(), &CountingStatistics::Get);
+        EXPECT_EQ(CountingStatistics::calls, 0);
+    }
+    EXPECT_EQ(iphlp::TcpStatistics(), platform);
+    EXPECT_EQ(iphlp::GetTcpStatistics, platform) << "bound once, later calls go straight to the platform";
+    {
+        // A null replacement plays a platform without the function; it is not bound again.
+        EntryOverride none(iphlp::GetTcpStatistics, decltype(iphlp::GetTcpStatistics){nullptr});
+        EXPECT_EQ(iphlp::TcpStatistics(), nullptr);
+        EXPECT_EQ(iphlp::GetTcpStatistics, nullptr);
+    }
+    EXPECT_EQ(iphlp::TcpStatistics(), platform);
+}
+
 TEST_F(Stack, RaiseSocketErrorCarriesTheCodeAndItsText)
 {
     try {
@@ -292,6 +327,9 @@ TEST_F(MissingModule, WithoutIpHelperEveryIpInformationCallAnswersNotSupported)
               0u);
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     EXPECT_FALSE(iphlp::IcmpCloseHandle(reinterpret_cast<HANDLE>(0x50)));
+    // The TCP counters are not there at all (the traffic sampler then stays inert), rather
+    // than there and failing.
+    EXPECT_EQ(iphlp::TcpStatistics(), nullptr);
     EXPECT_EQ(TIdStack::GetSharedStack()->GetLocalAddress(), L"");
 }
 

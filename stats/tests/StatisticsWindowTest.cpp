@@ -23,6 +23,7 @@
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
 #include "app/EntryOverride.h"
+#include "netwatch/IdIpHelper.h"
 #include "stats/Unit3.h"
 
 namespace vantrel {
@@ -64,7 +65,7 @@ protected:
         CreateProgramWindows(*app_);
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Form3, nullptr);
-        Form1->SetStatisticsFunction(nullptr);
+        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(iphlp::GetTcpStatistics, nullptr);
     }
 
     void TearDown() override
@@ -102,6 +103,7 @@ protected:
     static void PressOk() { ::SendMessageW(Form3->BitBtn1, BM_CLICK, 0, 0); }
 
     std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
+    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;  // none: the sampler stays out
     std::unique_ptr<TApplication> app_;
     std::vector<std::wstring> errors_;
     bool watchdogFired_ = false;

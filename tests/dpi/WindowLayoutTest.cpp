@@ -30,6 +30,7 @@
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
 #include "app/EntryOverride.h"
+#include "netwatch/IdIpHelper.h"
 #include "stats/Unit3.h"
 #include "stats/tests/ChartTestSupport.h"
 
@@ -123,7 +124,7 @@ protected:
         app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
         CreateProgramWindows(*app_);
         ASSERT_NE(Form3, nullptr);
-        Form1->SetStatisticsFunction(nullptr);
+        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(iphlp::GetTcpStatistics, nullptr);
         // The scale the script set up, so that a prefix that ignored it cannot pass for it.
         if (const char* expected = std::getenv("VANTREL_EXPECTED_DPI")) {
             ASSERT_EQ(Form3->Dpi(), static_cast<UINT>(std::atoi(expected)));
@@ -203,6 +204,7 @@ protected:
     }
 
     std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
+    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;  // none: the sampler stays out
     std::unique_ptr<TApplication> app_;
     std::vector<std::wstring> errors_;
     UINT startDpi_ = 96;

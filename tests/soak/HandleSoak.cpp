@@ -18,8 +18,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +41,7 @@
 #include "netwatch/IdIcmpService.h"
 #include "netwatch/IdWinsock.h"
 #include "stats/Unit3.h"
+#include "tests/support/ScriptedStatistics.h"
 
 #ifndef VANTREL_COUNT_HANDLES
 #error "the soak must be compiled with VANTREL_COUNT_HANDLES, or every count reads 0"
@@ -56,7 +59,54 @@ struct Kind {
     long (*live)();
 };
 
-const std::array<Kind, 14> kKinds{{
+// What the socket module has handed out and not yet taken back, seen at its entries: the
+// owners above count what they hold, these count what the platform has open, so a socket or a
+// list freed outside its owner, or never freed, shows too.
+struct SocketModuleCounts {
+    static inline std::atomic<long> sockets{0};
+    static inline std::atomic<long> addressLists{0};
+    static inline std::atomic<long> socketsOpened{0};  // in all, to show the pings went through here
+    static inline std::atomic<long> listsReturned{0};
+    static inline decltype(ws2::socket) realSocket = nullptr;
+    static inline decltype(ws2::closesocket) realClosesocket = nullptr;
+    static inline decltype(ws2::GetAddrInfoW) realGetAddrInfoW = nullptr;
+    static inline decltype(ws2::FreeAddrInfoW) realFreeAddrInfoW = nullptr;
+
+    static long Sockets() { return sockets.load(); }
+    static long AddressLists() { return addressLists.load(); }
+
+    static SOCKET WSAAPI Socket(int family, int type, int protocol)
+    {
+        const SOCKET opened = realSocket(family, type, protocol);
+        if (opened != INVALID_SOCKET) {
+            ++sockets;
+            ++socketsOpened;
+        }
+        return opened;
+    }
+    static int WSAAPI Closesocket(SOCKET socket)
+    {
+        const int result = realClosesocket(socket);
+        if (result == 0) --sockets;
+        return result;
+    }
+    static INT WSAAPI GetAddrInfo(PCWSTR name, PCWSTR service, const ADDRINFOW* hints, PADDRINFOW* result)
+    {
+        const INT error = realGetAddrInfoW(name, service, hints, result);
+        if (error == 0 && result && *result) {
+            ++addressLists;
+            ++listsReturned;
+        }
+        return error;
+    }
+    static void WSAAPI FreeAddrInfo(PADDRINFOW info)
+    {
+        if (info) --addressLists;
+        realFreeAddrInfoW(info);
+    }
+};
+
+const std::array<Kind, 18> kKinds{{
     {"icon", &UniqueIcon::LiveCount},
     {"menu", &UniqueMenu::LiveCount},
     {"font", &UniqueFont::LiveCount},
@@ -71,6 +121,10 @@ const std::array<Kind, 14> kKinds{{
     {"image list", &UniqueImageList::LiveCount},
     {"window DC", &WindowDC::LiveCount},
     {"echo service", &UniqueIcmpService::LiveCount},
+    {"socket", &UniqueSocket::LiveCount},
+    {"address info", &UniqueAddressInfo::LiveCount},
+    {"open socket", &SocketModuleCounts::Sockets},
+    {"address list", &SocketModuleCounts::AddressLists},
 }};
 
 using Counts = std::array<long, kKinds.size()>;
@@ -109,19 +163,6 @@ long long PrivateBytes()
                                    sizeof(counters)))
         return 0;
     return static_cast<long long>(counters.PrivateUsage);
-}
-
-// Counters that grow a little on every call: each tick has traffic, so the icon blinks.
-DWORD scriptedIn = 1000;
-DWORD scriptedOut = 500;
-DWORD WINAPI ScriptedStatistics(MIB_TCPSTATS* statistics)
-{
-    *statistics = MIB_TCPSTATS{};
-    scriptedIn += 11;
-    scriptedOut += 5;
-    statistics->dwInSegs = scriptedIn;
-    statistics->dwOutSegs = scriptedOut;
-    return NO_ERROR;
 }
 
 int Iterations()
@@ -164,8 +205,10 @@ std::pair<int, long> PingLoopbackBothWays()
         ping(client);
         serviceHandles = UniqueIcmpService::LiveCount();
     }
+    // A loopback address in a form only the resolver reads (the literal parser takes four parts):
+    // the name goes through GetAddrInfoW, answered from the text itself, and its list is freed.
     TIdIcmpClient client;
-    client.SetHost(L"127.0.0.1");
+    client.SetHost(L"127.1");
     ping(client);
     return {answered, serviceHandles};
 }
@@ -232,7 +275,11 @@ protected:
         ASSERT_TRUE(TStyleManager::IsStyled());
         ASSERT_NE(Form1, nullptr);
         ASSERT_NE(Form3, nullptr);
-        Form1->SetStatisticsFunction(ScriptedStatistics);
+        CountSocketModule();
+        // Counters that grow a little on every call: each tick has traffic, so the icon blinks.
+        testing::ScriptedStatistics::Grow(1000, 500, 11, 5);
+        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(
+            iphlp::GetTcpStatistics, &testing::ScriptedStatistics::Get);
     }
 
     void TearDown() override
@@ -242,6 +289,41 @@ protected:
         TStyleManager::ResetStyle();
     }
 
+    // The four entries replaced by counting wrappers around the platform's functions. The
+    // entries start at binders that store the platform's function in the entry at their first
+    // call, which would take a wrapper's place: they are bound first, by a socket opened and
+    // closed and a numeric look-up (no name leaves the machine), before the wrappers go in.
+    void CountSocketModule()
+    {
+        {
+            UniqueSocket probe(ws2::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP));
+            ASSERT_TRUE(probe) << "no socket: " << ws2::WSAGetLastError();
+            ADDRINFOW hints{};
+            hints.ai_family = AF_INET;
+            hints.ai_flags = AI_NUMERICHOST;
+            UniqueAddressInfo list;
+            ASSERT_EQ(ws2::GetAddrInfoW(L"127.0.0.1", nullptr, &hints, list.put()), 0);
+            ASSERT_TRUE(list);
+        }
+        SocketModuleCounts::realSocket = ws2::socket;
+        SocketModuleCounts::realClosesocket = ws2::closesocket;
+        SocketModuleCounts::realGetAddrInfoW = ws2::GetAddrInfoW;
+        SocketModuleCounts::realFreeAddrInfoW = ws2::FreeAddrInfoW;
+        socket_ = std::make_unique<EntryOverride<decltype(ws2::socket)>>(ws2::socket, &SocketModuleCounts::Socket);
+        closesocket_ = std::make_unique<EntryOverride<decltype(ws2::closesocket)>>(ws2::closesocket,
+                                                                                   &SocketModuleCounts::Closesocket);
+        lookup_ = std::make_unique<EntryOverride<decltype(ws2::GetAddrInfoW)>>(ws2::GetAddrInfoW,
+                                                                               &SocketModuleCounts::GetAddrInfo);
+        free_ = std::make_unique<EntryOverride<decltype(ws2::FreeAddrInfoW)>>(ws2::FreeAddrInfoW,
+                                                                              &SocketModuleCounts::FreeAddrInfo);
+    }
+
+    // Declared before the program so that they are put back after it is gone.
+    std::unique_ptr<EntryOverride<decltype(ws2::socket)>> socket_;
+    std::unique_ptr<EntryOverride<decltype(ws2::closesocket)>> closesocket_;
+    std::unique_ptr<EntryOverride<decltype(ws2::GetAddrInfoW)>> lookup_;
+    std::unique_ptr<EntryOverride<decltype(ws2::FreeAddrInfoW)>> free_;
+    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;
     std::unique_ptr<TApplication> application_;
     std::vector<std::wstring> reports_;
     Counts initial_{};
@@ -313,6 +395,8 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     EXPECT_GT(afterWarmUp[2], 0) << "no live font";
     EXPECT_GT(afterWarmUp[9], 0) << "no live kernel handle";
     EXPECT_EQ(serviceHandlesDuringPings, 1) << "the echo service's handle is not counted while it is open";
+    EXPECT_GT(SocketModuleCounts::socketsOpened.load(), 0) << "the raw pings opened no socket through the counted entry";
+    EXPECT_GT(SocketModuleCounts::listsReturned.load(), 0) << "the resolved ping got no address list through the counted entry";
 
     const int iterations = Iterations();
     const int minimum = std::min(iterations, kMinimumIterations);
