@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
+#include "tests/support/Later.h"
+#include "tests/support/Watchdog.h"
 
 #include <functional>
 #include <memory>
@@ -75,14 +76,10 @@ TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        bool watchdogFired = false;
         Later::After(150, c.act);
-        Later::After(4000, [&] {
-            watchdogFired = true;
-            app_->Terminate();
-        });
+        const testing::Watchdog watchdog(*app_, 4000);
         const int result = AboutForm->ShowModal();
-        EXPECT_FALSE(watchdogFired);
+        EXPECT_FALSE(watchdog.Fired());
         EXPECT_EQ(result, c.result);
         EXPECT_FALSE(AboutForm->GetVisible());
         Later::CancelAll();

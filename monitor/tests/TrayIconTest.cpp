@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
+#include "tests/support/Pump.h"
 
 #include <algorithm>
 #include <atomic>

@@ -11,6 +11,7 @@
 #include "app/Application.h"
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/tests/AdapterRecords.h"
+#include "tests/support/Pump.h"
 
 namespace vantrel {
 namespace {
@@ -57,17 +58,7 @@ protected:
         return forward_(family, flags, reserved, buffer, size);
     }
 
-    void Pump(long milliseconds)
-    {
-        const auto until = Clock::now() + Milliseconds(milliseconds);
-        HANDLE sync = app_->SyncEvent();
-        while (Clock::now() < until) {
-            if (!app_->ProcessMessage()) {
-                app_->CheckSynchronize();
-                ::MsgWaitForMultipleObjects(1, &sync, FALSE, 5, QS_ALLINPUT);
-            }
-        }
-    }
+    void Pump(long milliseconds) { testing::PumpFor(*app_, milliseconds); }
 
     void Online(const char* address) { fake_->adapters = {{IF_TYPE_ETHERNET_CSMACD, 0, {V4(address)}}}; }
     void Offline() { fake_->adapters.clear(); }
