@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -81,8 +82,7 @@ protected:
         Recorder::result = TRUE;
         Recorder::failingAdds = 0;
         Recorder::overlapped = false;
-        saved_ = ShellNotifyIcon;
-        ShellNotifyIcon = Recorder::Record;
+        shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &Recorder::Record);
         icon_ = std::make_unique<TTrayIcon>();
         icon_->SetIcons(&icons_);
         icon_->SetVisible(true);
@@ -90,7 +90,7 @@ protected:
     void TearDown() override
     {
         icon_.reset();
-        ShellNotifyIcon = saved_;
+        shell_.reset();
         Application = nullptr;
     }
     size_t CallsOf(DWORD message) const
@@ -111,7 +111,7 @@ protected:
     TApplication app_;
     TImageList icons_{ThreeIcons()};
     std::unique_ptr<TTrayIcon> icon_;
-    ShellNotifyIconFunction saved_ = nullptr;
+    std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
 };
 
 TEST_F(TrayIconTest, TheRecordIsFilledAsTheShellExpects)
