@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ApplicationFixture.h"
 #include "tests/support/Later.h"
 #include "tests/support/Watchdog.h"
 
@@ -18,13 +19,11 @@ namespace {
 
 using testing::Later;
 
-class AboutWindow : public ::testing::Test {
+class AboutWindow : public testing::ApplicationFixture {
 protected:
     void SetUp() override
     {
-        app_ = std::make_unique<TApplication>();
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
+        ApplicationFixture::SetUp();
         TStyleManager::TrySetStyle(L"Iceberg Classico");
         app_->CreateForm(AboutForm);
         ASSERT_NE(AboutForm, nullptr);
@@ -33,14 +32,10 @@ protected:
     void TearDown() override
     {
         Later::CancelAll();
-        app_->DestroyForms();
-        app_.reset();
+        ApplicationFixture::TearDown();
         TStyleManager::ResetStyle();
-        EXPECT_TRUE(errors_.empty());
+        EXPECT_TRUE(reports_.empty());
     }
-
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> errors_;
 };
 
 TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ApplicationFixture.h"
 #include "tests/support/Pump.h"
 
 #include <algorithm>
@@ -72,12 +73,11 @@ HIMAGELIST ThreeIcons()
     return list;
 }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public testing::ApplicationFixture {
 protected:
     void SetUp() override
     {
-        Application = &app_;
-        app_.Initialize();
+        ApplicationFixture::SetUp();
         Recorder::calls.clear();
         Recorder::result = TRUE;
         Recorder::failingAdds = 0;
@@ -91,7 +91,9 @@ protected:
     {
         icon_.reset();
         shell_.reset();
-        Application = nullptr;
+        ApplicationFixture::TearDown();
+        // An exception that reached the error report is a fault in every test here.
+        EXPECT_TRUE(reports_.empty());
     }
     size_t CallsOf(DWORD message) const
     {
@@ -108,7 +110,6 @@ protected:
         return adds;
     }
 
-    TApplication app_;
     TImageList icons_{ThreeIcons()};
     std::unique_ptr<TTrayIcon> icon_;
     std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
@@ -367,7 +368,7 @@ TEST_F(TrayIconTest, AClickWhoseActionFailsIsReportedAndLeavesNoClickPending)
 {
     int clicks = 0;
     std::vector<std::wstring> reports;
-    app_.ErrorReportHook = [&](const std::wstring&, const std::wstring& text) { reports.push_back(text); };
+    app_->ErrorReportHook = [&](const std::wstring&, const std::wstring& text) { reports.push_back(text); };
     icon_->SetOnClick([&](TObject*) {
         ++clicks;
         throw std::runtime_error("the window could not be made");

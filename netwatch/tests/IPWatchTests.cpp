@@ -11,7 +11,7 @@
 #include "app/Application.h"
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/tests/AdapterRecords.h"
-#include "tests/support/Pump.h"
+#include "tests/support/ApplicationFixture.h"
 
 namespace vantrel {
 namespace {
@@ -26,13 +26,11 @@ long Elapsed(Clock::time_point since)
     return static_cast<long>(std::chrono::duration_cast<Milliseconds>(Clock::now() - since).count());
 }
 
-class IPWatch : public ::testing::Test {
+class IPWatch : public testing::ApplicationFixture {
 protected:
     void SetUp() override
     {
-        app_ = std::make_unique<TApplication>();
-        Application = app_.get();
-        app_->Initialize();
+        ApplicationFixture::SetUp();
         watch_ = std::make_unique<TIdIPWatch>();
         watch_->SetHistoryEnabled(false);
         fake_ = std::make_unique<testing::FakeIpHelper>();
@@ -46,8 +44,9 @@ protected:
         watch_.reset();
         counting_.reset();
         fake_.reset();
-        app_.reset();
-        Application = nullptr;
+        ApplicationFixture::TearDown();
+        // An exception that reached the error report is a fault in every test here.
+        EXPECT_TRUE(reports_.empty());
     }
 
     // Every check asks for the adapter addresses once: count them with their time.
@@ -57,8 +56,6 @@ protected:
         checks_.push_back(Clock::now());
         return forward_(family, flags, reserved, buffer, size);
     }
-
-    void Pump(long milliseconds) { testing::PumpFor(*app_, milliseconds); }
 
     void Online(const char* address) { fake_->adapters = {{IF_TYPE_ETHERNET_CSMACD, 0, {V4(address)}}}; }
     void Offline() { fake_->adapters.clear(); }
@@ -75,7 +72,6 @@ protected:
         return gaps;
     }
 
-    std::unique_ptr<TApplication> app_;
     std::unique_ptr<TIdIPWatch> watch_;
     std::unique_ptr<testing::FakeIpHelper> fake_;
     std::unique_ptr<EntryOverride<decltype(iphlp::GetAdaptersAddresses)>> counting_;

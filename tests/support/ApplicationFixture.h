@@ -21,7 +21,7 @@ struct ErrorReport {
 
 class ApplicationFixture : public ::testing::Test {
 protected:
-    explicit ApplicationFixture(std::wstring title) : title_(std::move(title)) {}
+    explicit ApplicationFixture(std::wstring title = {}) : title_(std::move(title)) {}
 
     void SetUp() override;
     void TearDown() override;
