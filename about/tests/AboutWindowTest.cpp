@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
+#include "tests/support/ApplicationFixture.h"
+#include "tests/support/Later.h"
+#include "tests/support/Watchdog.h"
 
 #include <functional>
 #include <memory>
@@ -17,13 +19,11 @@ namespace {
 
 using testing::Later;
 
-class AboutWindow : public ::testing::Test {
+class AboutWindow : public testing::ApplicationFixture {
 protected:
     void SetUp() override
     {
-        app_ = std::make_unique<TApplication>();
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
+        ApplicationFixture::SetUp();
         TStyleManager::TrySetStyle(L"Iceberg Classico");
         app_->CreateForm(AboutForm);
         ASSERT_NE(AboutForm, nullptr);
@@ -32,14 +32,10 @@ protected:
     void TearDown() override
     {
         Later::CancelAll();
-        app_->DestroyForms();
-        app_.reset();
+        ApplicationFixture::TearDown();
         TStyleManager::ResetStyle();
-        EXPECT_TRUE(errors_.empty());
+        EXPECT_TRUE(reports_.empty());
     }
-
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> errors_;
 };
 
 TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)
@@ -75,14 +71,10 @@ TEST_F(AboutWindow, OkEnterAndEscapeCloseWithOkTheCloseBoxWithCancel)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        bool watchdogFired = false;
         Later::After(150, c.act);
-        Later::After(4000, [&] {
-            watchdogFired = true;
-            app_->Terminate();
-        });
+        const testing::Watchdog watchdog(*app_, 4000);
         const int result = AboutForm->ShowModal();
-        EXPECT_FALSE(watchdogFired);
+        EXPECT_FALSE(watchdog.Fired());
         EXPECT_EQ(result, c.result);
         EXPECT_FALSE(AboutForm->GetVisible());
         Later::CancelAll();

@@ -12,48 +12,16 @@
 #include "app/Forms.h"
 #include "app/Thread.h"
 #include "app/Timer.h"
+#include "tests/support/ApplicationFixture.h"
 
 namespace vantrel {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public testing::ApplicationFixture {
 protected:
-    void SetUp() override
-    {
-        app_ = std::make_unique<TApplication>();
-        Application = app_.get();
-        app_->SetTitle(L"Test title");
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring& caption, const std::wstring& text) {
-            reports_.push_back(caption + L"|" + text);
-        };
-    }
-    void TearDown() override
-    {
-        app_.reset();
-        Application = nullptr;
-        // A quit message left over from a test must not reach the next one.
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
-
-    // Runs the loop for `milliseconds` (or until terminated).
-    void Pump(int milliseconds)
-    {
-        auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-        while (Clock::now() < until && !app_->GetTerminated()) {
-            if (!app_->ProcessMessage()) {
-                app_->CheckSynchronize();
-                ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-            }
-        }
-    }
-
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> reports_;
+    ApplicationTest() : ApplicationFixture(L"Test title") {}
 };
 
 class TestForm : public TForm {
@@ -192,7 +160,8 @@ TEST_F(ApplicationTest, AnExceptionInATickIsReportedAndTheTimerGoesOn)
     Pump(200);
     ASSERT_GE(ticks, 3);
     ASSERT_FALSE(reports_.empty());
-    EXPECT_EQ(reports_.front(), L"Test title|Tick failed in step 7.");
+    EXPECT_EQ(reports_.front().caption, L"Test title");
+    EXPECT_EQ(reports_.front().text, L"Tick failed in step 7.");
     EXPECT_EQ(reports_.size(), static_cast<size_t>(ticks));
 }
 
@@ -316,7 +285,8 @@ TEST_F(ApplicationTest, AnExceptionInTheCreationHandlerIsReportedAndTheWindowLiv
     ASSERT_NE(form, nullptr);
     EXPECT_TRUE(::IsWindow(form->Handle()));
     ASSERT_EQ(reports_.size(), 1u);
-    EXPECT_EQ(reports_[0], L"Test title|Thread creation failed.");
+    EXPECT_EQ(reports_[0].caption, L"Test title");
+    EXPECT_EQ(reports_[0].text, L"Thread creation failed.");
 }
 
 TEST_F(ApplicationTest, CloseRequestToTheApplicationWindow)

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +11,8 @@
 #include "app/EntryOverride.h"
 #include "app/Handles.h"
 #include "app/SystemModule.h"
+#include "tests/support/BitmapWriter.h"
+#include "tests/support/Pump.h"
 
 namespace vantrel {
 namespace {
@@ -97,20 +98,6 @@ TEST_F(StyleTest, UnknownStyleShowsTheErrorDialogAndKeepsTheStandardLook)
     EXPECT_TRUE(TStyleManager::IsStyled());
 }
 
-void SaveBitmap(const std::wstring& path, const std::vector<std::uint32_t>& pixels, int width, int height)
-{
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return;
-    const DWORD imageSize = static_cast<DWORD>(pixels.size() * 4);
-    BITMAPFILEHEADER header{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + imageSize), 0, 0,
-                            sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    BITMAPINFOHEADER info{sizeof info, width, height, 1, 32, BI_RGB, imageSize, 3780, 3780, 0, 0};
-    std::fwrite(&header, sizeof header, 1, file);
-    std::fwrite(&info, sizeof info, 1, file);
-    for (int y = height - 1; y >= 0; --y) std::fwrite(&pixels[static_cast<std::size_t>(y) * width], 4, width, file);
-    std::fclose(file);
-}
-
 // What the screen shows inside `window`, as top-down 0xFFRRGGBB pixels.
 std::vector<std::uint32_t> CaptureScreen(const RECT& window)
 {
@@ -132,9 +119,8 @@ std::vector<std::uint32_t> CaptureScreen(const RECT& window)
 
 void SaveScreenshot(const wchar_t* name, const RECT& window)
 {
-    ::CreateDirectoryW(VANTREL_ARTIFACTS_DIR, nullptr);
-    SaveBitmap(std::wstring(VANTREL_ARTIFACTS_DIR) + L"/" + name, CaptureScreen(window), window.right - window.left,
-               window.bottom - window.top);
+    testing::WriteBmp(testing::ArtifactPath(name), CaptureScreen(window), window.right - window.left,
+                      window.bottom - window.top);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -468,19 +454,6 @@ private:
     HWND handle_ = nullptr;
 };
 
-void Pump(int milliseconds)
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < until) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(10);
-    }
-}
-
 LRESULT DialogCode(HWND control) { return ::SendMessageW(control, WM_GETDLGCODE, 0, 0); }
 LONG_PTR ButtonType(HWND button) { return ::GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK; }
 
@@ -531,7 +504,7 @@ TEST_F(StyleTest, StyledFormOnScreen)
     ::SetWindowPos(form.Handle(), HWND_TOPMOST, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     ::SetForegroundWindow(form.Handle());
     ::SetFocus(form.Item(kEditId));
-    Pump(500);
+    testing::RunMessagesFor(500);
 
     RECT window{};
     ::GetWindowRect(form.Handle(), &window);

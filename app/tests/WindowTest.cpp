@@ -11,6 +11,7 @@
 #include "app/Application.h"
 #include "app/Exceptions.h"
 #include "app/Window.h"
+#include "tests/support/ApplicationFixture.h"
 
 namespace vantrel {
 namespace {
@@ -68,24 +69,9 @@ private:
     LRESULT failedResult_;
 };
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public testing::ApplicationFixture {
 protected:
-    void SetUp() override
-    {
-        app_ = std::make_unique<TApplication>();
-        Application = app_.get();
-        app_->SetTitle(L"Window test");
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { reports_.push_back(text); };
-    }
-    void TearDown() override
-    {
-        app_.reset();
-        Application = nullptr;
-    }
-
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> reports_;
+    WindowTest() : ApplicationFixture(L"Window test") {}
 };
 
 bool Saw(const TProbe& probe, UINT message)
@@ -142,7 +128,7 @@ TEST_F(WindowTest, AnExceptionInAHandlerIsReportedAndAnsweredByTheWindowsRule)
         EXPECT_EQ(::SendMessageW(probe.Handle(), kRaise, 0, 0), c.failedResult);
         EXPECT_EQ(probe.failures, 1);
         ASSERT_EQ(reports_.size(), 1u);
-        EXPECT_EQ(reports_[0], L"Handler failed.");
+        EXPECT_EQ(reports_[0].text, L"Handler failed.");
         // The window goes on answering.
         EXPECT_EQ(::SendMessageW(probe.Handle(), kAnswer, 0, 0), 42);
         EXPECT_EQ(probe.failures, 1);

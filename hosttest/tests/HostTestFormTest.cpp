@@ -17,6 +17,8 @@
 #include "app/Forms.h"
 #include "app/Timer.h"
 #include "app/EntryOverride.h"
+#include "app/Exceptions.h"
+#include "tests/support/ApplicationFixture.h"
 #include "netwatch/IdWinsock.h"
 
 namespace vantrel {
@@ -24,7 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 
 long long MsSince(Clock::time_point start)
 {
@@ -39,50 +40,23 @@ std::wstring TextOf(HWND window)
     return text;
 }
 
-class HostTestFormTest : public ::testing::Test {
+class HostTestFormTest : public testing::ApplicationFixture {
 protected:
+    HostTestFormTest() : ApplicationFixture(L"Durvane Computing network monitor") {}
+
     void SetUp() override
     {
-        app_ = std::make_unique<TApplication>();
-        Application = app_.get();
-        app_->Initialize();
-        app_->SetTitle(L"Durvane Computing network monitor");
-        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { reports_.push_back(text); };
+        ApplicationFixture::SetUp();
         app_->CreateForm(HostTestForm);
         form_ = HostTestForm;
     }
 
     void TearDown() override
     {
-        app_->DestroyForms();
+        ApplicationFixture::TearDown();
         HostTestForm = nullptr;
-        app_.reset();
-        Application = nullptr;
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
         // An exception that reached the error report is a fault of the window in every test.
-        EXPECT_THAT(reports_, IsEmpty());
-    }
-
-    // Runs the message loop for `milliseconds`.
-    void Pump(int milliseconds)
-    {
-        auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-        while (Clock::now() < until) {
-            if (!app_->ProcessMessage()) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
-    }
-
-    // Runs the message loop until `done` holds or `milliseconds` have passed; true when it held.
-    bool PumpUntil(const std::function<bool()>& done, int milliseconds)
-    {
-        auto until = Clock::now() + std::chrono::milliseconds(milliseconds);
-        while (!done()) {
-            if (Clock::now() >= until) return false;
-            if (!app_->ProcessMessage()) ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        }
-        return true;
+        EXPECT_TRUE(reports_.empty()) << (reports_.empty() ? "" : ToUtf8(reports_.front().text));
     }
 
     std::vector<std::wstring> Lines() const
@@ -107,8 +81,6 @@ protected:
         ::SendMessageW(form_->ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
 
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> reports_;
     THostTestForm* form_ = nullptr;
 };
 

@@ -140,34 +140,55 @@ TEST_P(FacePicturesAtSize, MouthsCurveUpOnlyForTheRedFace)
 
 bool IsWhiteish(std::uint32_t p) { return Alpha(p) == 255 && Red(p) >= 0xC0 && Green(p) >= 0xC0 && Blue(p) >= 0xC0; }
 
-TEST_P(FacePicturesAtSize, OnlyTheActivityFaceHasWhiteEyesWithDarkPupils)
+// Where the eyes fall at each size, worked out by hand from the 16-pixel drawing: the plain
+// eyes are the 2 x 2 squares at columns and rows 5-6 there, scaled and snapped to whole
+// pixels; the activity face's pupil is the pixel at 4, 5 there, moved to the pixel whose
+// centre comes next at or after the scaled centre, and grows to 3 and then 5 pixels across.
+struct EyePlace {
+    int size;
+    int plainFirst, plainLast;           // the left plain eye's columns, and its rows
+    int pupilFirst, pupilLast, pupilRow;  // the left pupil's columns on its row
+};
+constexpr EyePlace kEyePlaces[] = {
+    {16, 5, 6, 4, 4, 5},     {20, 6, 8, 6, 6, 7},     {24, 8, 10, 7, 7, 8},     {32, 10, 13, 8, 10, 11},
+    {40, 13, 17, 10, 12, 14}, {48, 15, 20, 11, 15, 16}, {64, 20, 27, 16, 20, 22},
+};
+
+TEST(FacePictures, OnlyTheActivityFaceHasWhiteEyesWithDarkPupils)
 {
-    const int size = GetParam();
-    const double scale = size / 16.0;
-    const int eyeX = static_cast<int>(std::ceil(4.5 * scale - 0.5));
-    const int eyeY = static_cast<int>(std::ceil(5.5 * scale - 0.5));
-    const int white = eyeX + std::max(1, static_cast<int>(std::floor(1.2 * scale)));
+    for (const EyePlace& place : kEyePlaces) {
+        const int size = place.size;
+        const auto mirrored = [size](int x) { return size - 1 - x; };
 
-    const TFacePicture activity = RenderFace(kFaceActivity, size);
-    EXPECT_EQ(activity.At(eyeX, eyeY), kBlack) << size << ": pupil";
-    EXPECT_EQ(activity.At(size - 1 - eyeX, eyeY), kBlack) << size << ": pupil";
-    EXPECT_TRUE(IsWhiteish(activity.At(white, eyeY))) << size << ": eyeball " << std::hex << activity.At(white, eyeY);
-    EXPECT_TRUE(IsWhiteish(activity.At(size - 1 - white, eyeY))) << size << ": eyeball";
-
-    for (const int index : {kFaceConnected, kFaceNotConnected}) {
-        const TFacePicture plain = RenderFace(index, size);
-        int whiteish = 0, black = 0;
-        for (const std::uint32_t p : plain.Pixels) {
-            if (IsWhiteish(p)) ++whiteish;
-            if (p == kBlack) ++black;
+        const TFacePicture activity = RenderFace(kFaceActivity, size);
+        for (int x = place.pupilFirst; x <= place.pupilLast; ++x) {
+            EXPECT_EQ(activity.At(x, place.pupilRow), kBlack) << size << ": left pupil at " << x;
+            EXPECT_EQ(activity.At(mirrored(x), place.pupilRow), kBlack) << size << ": right pupil at " << mirrored(x);
         }
-        EXPECT_EQ(whiteish, 0) << size << " face " << index;
-        // The plain eyes are solid black squares, at least 2 x 2.
-        const int near = static_cast<int>(std::lround(5 * scale));
-        EXPECT_EQ(plain.At(near, near), kBlack) << size << " face " << index;
-        EXPECT_EQ(plain.At(near + 1, near + 1), kBlack) << size << " face " << index;
-        EXPECT_EQ(plain.At(near - 1, near), FaceColour(index)) << size << " face " << index;
-        EXPECT_GT(black, 8) << size << " face " << index;
+        // The white of the eye on both sides of the pupil.
+        for (const int x : {place.pupilFirst - 1, place.pupilLast + 1}) {
+            const std::uint32_t left = activity.At(x, place.pupilRow), right = activity.At(mirrored(x), place.pupilRow);
+            EXPECT_TRUE(IsWhiteish(left)) << size << ": eyeball at " << x << " is " << std::hex << left;
+            EXPECT_TRUE(IsWhiteish(right)) << size << ": eyeball at " << mirrored(x) << " is " << std::hex << right;
+        }
+
+        for (const int index : {kFaceConnected, kFaceNotConnected}) {
+            const TFacePicture plain = RenderFace(index, size);
+            int whiteish = 0;
+            for (const std::uint32_t p : plain.Pixels) whiteish += IsWhiteish(p);
+            EXPECT_EQ(whiteish, 0) << size << " face " << index;
+            // Solid black squares with the face's colour right round them.
+            for (int y = place.plainFirst - 1; y <= place.plainLast + 1; ++y) {
+                for (int x = place.plainFirst - 1; x <= place.plainLast + 1; ++x) {
+                    const bool inside = x >= place.plainFirst && x <= place.plainLast && y >= place.plainFirst &&
+                                        y <= place.plainLast;
+                    const std::uint32_t expected = inside ? kBlack : FaceColour(index);
+                    EXPECT_EQ(plain.At(x, y), expected) << size << " face " << index << " left eye at " << x << "," << y;
+                    EXPECT_EQ(plain.At(mirrored(x), y), expected)
+                        << size << " face " << index << " right eye at " << mirrored(x) << "," << y;
+                }
+            }
+        }
     }
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
+#include "tests/support/Later.h"
+#include "tests/support/Pump.h"
+#include "tests/support/Watchdog.h"
 
 #include <atomic>
 #include <chrono>
@@ -191,18 +193,11 @@ bool HasChildText(HWND window, const std::wstring& wanted)
     return search.found;
 }
 
-void DrainThreadQueue()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-}
-
 class MonitorWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DrainThreadQueue();
+        testing::DiscardWaiting();
         ShellRecorder::Reset();
         ScriptedStatistics::Reset();
         shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &ShellRecorder::Notify);
@@ -241,7 +236,7 @@ protected:
         EXPECT_EQ(HostTestForm, nullptr);
         EXPECT_EQ(Form3, nullptr);
         app_.reset();
-        DrainThreadQueue();
+        testing::DiscardWaiting();
         ShellRecorder::WatchThread(nullptr);
         if (watcher_) ::CloseHandle(watcher_);
         statistics_.reset();
@@ -273,16 +268,7 @@ protected:
     // Runs the user-interface thread's messages and hand-overs until `done`.
     bool PumpUntil(const std::function<bool()>& done, long milliseconds)
     {
-        const auto start = Clock::now();
-        HANDLE sync = app_->SyncEvent();
-        while (!done()) {
-            if (MillisecondsSince(start) > milliseconds) return false;
-            if (!app_->ProcessMessage()) {
-                app_->CheckSynchronize();
-                ::MsgWaitForMultipleObjects(1, &sync, FALSE, 10, QS_ALLINPUT);
-            }
-        }
-        return true;
+        return testing::PumpUntil(*app_, done, milliseconds);
     }
 
     // Chooses a menu entry by its caption, as TrackPopupMenu delivers the choice.
@@ -306,15 +292,6 @@ protected:
         HWND icon = Form1->TrayIcon1->Handle();
         ::SendMessageW(icon, WM_VANTREL_TRAY_CALLBACK, 0, WM_LBUTTONDOWN);
         ::SendMessageW(icon, WM_VANTREL_TRAY_CALLBACK, 0, WM_LBUTTONUP);
-    }
-
-    // Ends every loop after `milliseconds` so that a fault shows as a failure, not a hang.
-    void ArmWatchdog(UINT milliseconds)
-    {
-        Later::After(milliseconds, [this] {
-            watchdogFired_ = true;
-            app_->Terminate();
-        });
     }
 
     // The calls made on the user-interface thread since `from`.
@@ -355,7 +332,6 @@ protected:
     DWORD mainThread_ = 0;
     HANDLE watcher_ = nullptr;
     Clock::time_point created_;
-    bool watchdogFired_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -550,9 +526,9 @@ TEST_F(MonitorWindow, RepeatedStatisticsFailuresKeepOneErrorBoxOpen)
 
     Observation first;
     Later::After(50, [&] { watch(first, 40); });
-    ArmWatchdog(4000);
+    const testing::Watchdog watchdog(*app_, 4000);
     Ticks(1);  // returns when the box has been closed
-    EXPECT_FALSE(watchdogFired_);
+    EXPECT_FALSE(watchdog.Fired());
     EXPECT_TRUE(first.seen);
     EXPECT_TRUE(first.text);
     EXPECT_EQ(first.fetchesWhileOpen, 3);  // each failing tick still fetched...
@@ -563,7 +539,7 @@ TEST_F(MonitorWindow, RepeatedStatisticsFailuresKeepOneErrorBoxOpen)
     Observation second;
     Later::After(50, [&] { watch(second, 40); });
     Ticks(1);
-    EXPECT_FALSE(watchdogFired_);
+    EXPECT_FALSE(watchdog.Fired());
     EXPECT_TRUE(second.seen);
     EXPECT_EQ(second.mostAtOnce, 1u);
 }
@@ -581,10 +557,10 @@ TEST_F(MonitorWindow, ExitRemovesTheIconStopsTimerAndWatcherAndEndsTheLoop)
         Choose(L"&Exit");
         exitMilliseconds = MillisecondsSince(start);
     });
-    ArmWatchdog(5000);
+    const testing::Watchdog watchdog(*app_, 5000);
     app_->Run();
 
-    EXPECT_FALSE(watchdogFired_);
+    EXPECT_FALSE(watchdog.Fired());
     EXPECT_TRUE(app_->GetTerminated());
     EXPECT_GE(exitMilliseconds, 0);
     EXPECT_LT(exitMilliseconds, 1000);
@@ -632,10 +608,10 @@ TEST_F(MonitorWindow, ExitFromNestedModalWindowsClosesThemInnermostFirst)
         Choose(L"&Show Statistics");
         closed.push_back(L"Form3");
     });
-    ArmWatchdog(5000);
+    const testing::Watchdog watchdog(*app_, 5000);
     app_->Run();
 
-    EXPECT_FALSE(watchdogFired_);
+    EXPECT_FALSE(watchdog.Fired());
     EXPECT_TRUE(bothOpen);
     EXPECT_EQ(closed, (std::vector<std::wstring>{L"HostTestForm", L"Form3"}));
     EXPECT_TRUE(statisticsOpenWhenHostTestClosed);
@@ -669,9 +645,9 @@ TEST_F(MonitorWindow, AClickOnTheIconOpensStatisticsOnceAndAboutOpensOnce)
             stillOpenAfterSecond = c.window()->GetVisible();
             ::PostMessageW(c.window()->Handle(), WM_COMMAND, IDOK, 0);
         });
-        ArmWatchdog(4000);
+        const testing::Watchdog watchdog(*app_, 4000);
         c.open();
-        EXPECT_FALSE(watchdogFired_);
+        EXPECT_FALSE(watchdog.Fired());
         EXPECT_TRUE(openedByFirst);
         EXPECT_GE(secondMilliseconds, 0);
         EXPECT_LT(secondMilliseconds, 1000);  // a second modal loop would last until the watchdog

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
+#include "tests/support/ApplicationFixture.h"
+#include "tests/support/Pump.h"
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -71,18 +73,16 @@ HIMAGELIST ThreeIcons()
     return list;
 }
 
-class TrayIconTest : public ::testing::Test {
+class TrayIconTest : public testing::ApplicationFixture {
 protected:
     void SetUp() override
     {
-        Application = &app_;
-        app_.Initialize();
+        ApplicationFixture::SetUp();
         Recorder::calls.clear();
         Recorder::result = TRUE;
         Recorder::failingAdds = 0;
         Recorder::overlapped = false;
-        saved_ = ShellNotifyIcon;
-        ShellNotifyIcon = Recorder::Record;
+        shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &Recorder::Record);
         icon_ = std::make_unique<TTrayIcon>();
         icon_->SetIcons(&icons_);
         icon_->SetVisible(true);
@@ -90,8 +90,10 @@ protected:
     void TearDown() override
     {
         icon_.reset();
-        ShellNotifyIcon = saved_;
-        Application = nullptr;
+        shell_.reset();
+        ApplicationFixture::TearDown();
+        // An exception that reached the error report is a fault in every test here.
+        EXPECT_TRUE(reports_.empty());
     }
     size_t CallsOf(DWORD message) const
     {
@@ -108,10 +110,9 @@ protected:
         return adds;
     }
 
-    TApplication app_;
     TImageList icons_{ThreeIcons()};
     std::unique_ptr<TTrayIcon> icon_;
-    ShellNotifyIconFunction saved_ = nullptr;
+    std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
 };
 
 TEST_F(TrayIconTest, TheRecordIsFilledAsTheShellExpects)
@@ -367,7 +368,7 @@ TEST_F(TrayIconTest, AClickWhoseActionFailsIsReportedAndLeavesNoClickPending)
 {
     int clicks = 0;
     std::vector<std::wstring> reports;
-    app_.ErrorReportHook = [&](const std::wstring&, const std::wstring& text) { reports.push_back(text); };
+    app_->ErrorReportHook = [&](const std::wstring&, const std::wstring& text) { reports.push_back(text); };
     icon_->SetOnClick([&](TObject*) {
         ++clicks;
         throw std::runtime_error("the window could not be made");

@@ -1,6 +1,5 @@
 #include "netwatch/tests/AdapterRecords.h"
 
-#include <malloc.h>
 
 #include <cstring>
 
@@ -257,18 +256,6 @@ FakeIpHelper::FakeIpHelper()
 FakeIpHelper::~FakeIpHelper()
 {
     current_ = nullptr;
-}
-
-std::size_t HeapBytesInUse()
-{
-    // The C runtime's own walk of its heap: every block that new and malloc handed out and
-    // that is still in use.
-    _HEAPINFO entry{};
-    std::size_t total = 0;
-    while (_heapwalk(&entry) == _HEAPOK) {
-        if (entry._useflag == _USEDENTRY) total += entry._size;
-    }
-    return total;
 }
 
 }  // namespace vantrel::testing

@@ -82,7 +82,4 @@ private:
     EntryOverride<PlatformVersionFunction> version_;
 };
 
-// The bytes of the C runtime's heap in use, for tests that prove nothing grows.
-std::size_t HeapBytesInUse();
-
 }  // namespace vantrel::testing

@@ -7,6 +7,7 @@
 #include "netwatch/IdComponent.h"
 #include "netwatch/IdStack.h"
 #include "netwatch/tests/AdapterRecords.h"
+#include "tests/support/HeapCounter.h"
 
 namespace vantrel {
 namespace {
@@ -294,9 +295,9 @@ TEST_F(Enumeration, NoPathLeaksItsBuffers)
         fake_.addressTableSizes.clear();
     };
     for (int i = 0; i < 50; ++i) round();  // let the heap settle
-    std::size_t before = testing::HeapBytesInUse();
+    const long long before = testing::HeapBytesInUse();
     for (int i = 0; i < 500; ++i) round();
-    std::size_t after = testing::HeapBytesInUse();
+    const long long after = testing::HeapBytesInUse();
     EXPECT_LT(after, before + 64 * 1024) << "grew by " << (after - before) << " bytes";
     EXPECT_FALSE(fake_.bufferShorterThanSize);
 }

@@ -11,6 +11,7 @@
 #include "app/Application.h"
 #include "netwatch/IdIPWatch.h"
 #include "netwatch/tests/AdapterRecords.h"
+#include "tests/support/ApplicationFixture.h"
 
 namespace vantrel {
 namespace {
@@ -25,13 +26,11 @@ long Elapsed(Clock::time_point since)
     return static_cast<long>(std::chrono::duration_cast<Milliseconds>(Clock::now() - since).count());
 }
 
-class IPWatch : public ::testing::Test {
+class IPWatch : public testing::ApplicationFixture {
 protected:
     void SetUp() override
     {
-        app_ = std::make_unique<TApplication>();
-        Application = app_.get();
-        app_->Initialize();
+        ApplicationFixture::SetUp();
         watch_ = std::make_unique<TIdIPWatch>();
         watch_->SetHistoryEnabled(false);
         fake_ = std::make_unique<testing::FakeIpHelper>();
@@ -45,8 +44,9 @@ protected:
         watch_.reset();
         counting_.reset();
         fake_.reset();
-        app_.reset();
-        Application = nullptr;
+        ApplicationFixture::TearDown();
+        // An exception that reached the error report is a fault in every test here.
+        EXPECT_TRUE(reports_.empty());
     }
 
     // Every check asks for the adapter addresses once: count them with their time.
@@ -55,18 +55,6 @@ protected:
     {
         checks_.push_back(Clock::now());
         return forward_(family, flags, reserved, buffer, size);
-    }
-
-    void Pump(long milliseconds)
-    {
-        const auto until = Clock::now() + Milliseconds(milliseconds);
-        HANDLE sync = app_->SyncEvent();
-        while (Clock::now() < until) {
-            if (!app_->ProcessMessage()) {
-                app_->CheckSynchronize();
-                ::MsgWaitForMultipleObjects(1, &sync, FALSE, 5, QS_ALLINPUT);
-            }
-        }
     }
 
     void Online(const char* address) { fake_->adapters = {{IF_TYPE_ETHERNET_CSMACD, 0, {V4(address)}}}; }
@@ -84,7 +72,6 @@ protected:
         return gaps;
     }
 
-    std::unique_ptr<TApplication> app_;
     std::unique_ptr<TIdIPWatch> watch_;
     std::unique_ptr<testing::FakeIpHelper> fake_;
     std::unique_ptr<EntryOverride<decltype(iphlp::GetAdaptersAddresses)>> counting_;

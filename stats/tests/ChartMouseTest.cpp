@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include "stats/tests/ChartTestSupport.h"
+#include "tests/support/Pump.h"
 
 namespace vantrel {
 namespace {
@@ -20,7 +21,7 @@ protected:
     {
         chart = test::MakeStatisticsChart(host.Handle());
         test::FillSampleHistory(*chart);
-        test::PumpMessages();
+        testing::DispatchWaiting();
         RECT client{};
         ::GetClientRect(chart->Handle(), &client);
         geometry = chart->Geometry(client);
@@ -107,7 +108,7 @@ TEST_F(ChartMouse, RefillingWhileZoomedKeepsTheZoomUntilUndoZoom)
     const TChartScales zoomed = chart->Scales();
     test::FillSampleHistory(*chart, 30);
     test::FillSampleHistory(*chart);
-    test::PumpMessages();
+    testing::DispatchWaiting();
     EXPECT_EQ(chart->Scales().BottomAxis, zoomed.BottomAxis);
     EXPECT_EQ(chart->Scales().LeftAxis, zoomed.LeftAxis);
     chart->UndoZoom();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "stats/tests/ChartTestSupport.h"
+#include "tests/support/BitmapWriter.h"
 
 namespace vantrel {
 namespace {
@@ -39,7 +40,7 @@ protected:
         if (HasFailure()) {
             const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
             std::wstring name(info->name(), info->name() + std::strlen(info->name()));
-            bitmap.SaveBmp(test::ArtifactPath((L"failed-" + name + L".bmp").c_str()));
+            bitmap.SaveBmp(testing::ArtifactPath((L"failed-" + name + L".bmp").c_str()));
         }
     }
 

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "stats/tests/ChartTestSupport.h"
+#include "tests/support/Pump.h"
+#include "tests/support/BitmapWriter.h"
 
 namespace vantrel {
 namespace {
@@ -21,17 +23,17 @@ TEST(ChartScreenshot, UnzoomedAndZoomed)
     // Before the first sample: empty axes, the title and the legend.
     test::TBitmap empty(521, 385);
     chart->Draw(empty.DC(), empty.Bounds());
-    ASSERT_TRUE(empty.SaveBmp(test::ArtifactPath(L"chart-empty.bmp")));
+    ASSERT_TRUE(empty.SaveBmp(testing::ArtifactPath(L"chart-empty.bmp")));
 
     test::FillSampleHistory(*chart);
     ::RedrawWindow(host.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    test::PumpMessages();
+    testing::DispatchWaiting();
 
     RECT client{};
     ::GetClientRect(host.Handle(), &client);
     test::TBitmap picture(client.right, client.bottom);
     test::CaptureClient(host.Handle(), picture);
-    ASSERT_TRUE(picture.SaveBmp(test::ArtifactPath(L"chart-unzoomed.bmp")));
+    ASSERT_TRUE(picture.SaveBmp(testing::ArtifactPath(L"chart-unzoomed.bmp")));
     // What is on the screen is what Draw paints.
     test::TBitmap drawn(521, 385);
     chart->Draw(drawn.DC(), drawn.Bounds());
@@ -49,13 +51,13 @@ TEST(ChartScreenshot, UnzoomedAndZoomed)
     ::SendMessageW(chart->Handle(), WM_MOUSEMOVE, MK_LBUTTON, At((x0 + x1) / 2, (y0 + y1) / 2));
     ::SendMessageW(chart->Handle(), WM_MOUSEMOVE, MK_LBUTTON, At(x1, y1));
     test::CaptureClient(host.Handle(), picture);
-    ASSERT_TRUE(picture.SaveBmp(test::ArtifactPath(L"chart-dragging.bmp")));
+    ASSERT_TRUE(picture.SaveBmp(testing::ArtifactPath(L"chart-dragging.bmp")));
     ::SendMessageW(chart->Handle(), WM_LBUTTONUP, 0, At(x1, y1));
     ASSERT_FALSE(chart->Scales().GetScalesRestored());
     ::UpdateWindow(chart->Handle());
-    test::PumpMessages();
+    testing::DispatchWaiting();
     test::CaptureClient(host.Handle(), picture);
-    ASSERT_TRUE(picture.SaveBmp(test::ArtifactPath(L"chart-zoomed.bmp")));
+    ASSERT_TRUE(picture.SaveBmp(testing::ArtifactPath(L"chart-zoomed.bmp")));
 }
 
 }  // namespace

@@ -2,13 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "stats/StatisticsChart.h"
-
-#define VANTREL_WIDEN2(text) L##text
-#define VANTREL_WIDEN(text) VANTREL_WIDEN2(text)
+#include "tests/support/BitmapWriter.h"
 
 namespace vantrel::test {
 
@@ -96,35 +93,7 @@ double TBitmap::Share(const RECT& rect, COLORREF color, int tolerance) const
 
 bool TBitmap::SaveBmp(const std::wstring& path) const
 {
-    ::GdiFlush();
-    const int stride = (width_ * 3 + 3) & ~3;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = width_;
-    header.biHeight = height_;  // bottom-up rows
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = stride * height_;
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    FILE* out = _wfopen(path.c_str(), L"wb");
-    if (!out) return false;
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&header, sizeof header, 1, out);
-    std::vector<unsigned char> row(stride, 0);
-    for (int y = height_ - 1; y >= 0; --y) {
-        for (int x = 0; x < width_; ++x) {
-            const std::uint32_t value = bits_[static_cast<std::size_t>(y) * width_ + x];
-            row[x * 3 + 0] = value & 0xFF;
-            row[x * 3 + 1] = (value >> 8) & 0xFF;
-            row[x * 3 + 2] = (value >> 16) & 0xFF;
-        }
-        std::fwrite(row.data(), 1, row.size(), out);
-    }
-    return std::fclose(out) == 0;
+    return testing::WriteBmp(path, Copy(), width_, height_);
 }
 
 std::unique_ptr<TChart> MakeStatisticsChart(HWND parent)
@@ -154,34 +123,10 @@ void FillSampleHistory(TChart& chart, int samples)
     }
 }
 
-void PumpMessages()
-{
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-}
-
 void CaptureClient(HWND window, TBitmap& into)
 {
     WindowDC dc(window);
     ::BitBlt(into.DC(), 0, 0, into.Width(), into.Height(), dc.get(), 0, 0, SRCCOPY);
-}
-
-std::wstring ArtifactPath(const wchar_t* name)
-{
-#ifdef VANTREL_ARTIFACTS_DIR
-    // The build tree's folder as Wine sees it: Z: is the Unix root.
-    std::wstring directory = L"Z:" VANTREL_WIDEN(VANTREL_ARTIFACTS_DIR);
-#else
-    std::wstring directory = L".";
-#endif
-    for (wchar_t& c : directory) {
-        if (c == L'/') c = L'\\';
-    }
-    ::CreateDirectoryW(directory.c_str(), nullptr);
-    return directory + L"\\" + name;
 }
 
 }  // namespace vantrel::test

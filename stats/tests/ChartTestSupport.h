@@ -39,7 +39,7 @@ public:
     double Share(const RECT& rect, COLORREF color, int tolerance = 0) const;
     // Pixels of `rect` within `tolerance` of `color`.
     int Count(const RECT& rect, COLORREF color, int tolerance = 0) const;
-    // Writes a 24-bit BMP file.
+    // Writes the picture as a BMP file.
     bool SaveBmp(const std::wstring& path) const;
 
 private:
@@ -58,12 +58,7 @@ std::unique_ptr<TChart> MakeStatisticsChart(HWND parent);
 // 60 samples half a second apart from 14:31:07.25 on 5 March 2024, with bursts of traffic.
 void FillSampleHistory(TChart& chart, int samples = 60);
 
-// Handles every waiting message of this thread.
-void PumpMessages();
-
 // The window's client area as it is on the screen.
 void CaptureClient(HWND window, TBitmap& into);
-
-std::wstring ArtifactPath(const wchar_t* name);
 
 }  // namespace vantrel::test

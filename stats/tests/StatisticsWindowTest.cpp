@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
+#include "tests/support/Later.h"
+#include "tests/support/Pump.h"
+#include "tests/support/Watchdog.h"
 
 #include <cstdint>
 #include <functional>
@@ -41,13 +43,6 @@ LPARAM At(POINT p)
     return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(p.x)), static_cast<WORD>(static_cast<SHORT>(p.y)));
 }
 
-void DrainThreadQueue()
-{
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    }
-}
-
 // A day count a little before now, so the samples look like the last half minute.
 constexpr double kFirstStamp = 46000.5;
 constexpr double kTick = 0.5 / 86400.0;
@@ -56,7 +51,7 @@ class StatisticsWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DrainThreadQueue();
+        testing::DiscardWaiting();
         shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &QuietShell);
         app_ = std::make_unique<TApplication>();
         ASSERT_EQ(Application, app_.get());
@@ -73,7 +68,7 @@ protected:
         Later::CancelAll();
         if (app_) app_->DestroyForms();
         app_.reset();
-        DrainThreadQueue();
+        testing::DiscardWaiting();
         shell_.reset();
         EXPECT_TRUE(errors_.empty());
     }
@@ -91,22 +86,12 @@ protected:
         return records;
     }
 
-    // Ends the modal loop after `milliseconds` so that a fault shows as a failure, not a hang.
-    void ArmWatchdog(UINT milliseconds)
-    {
-        Later::After(milliseconds, [this] {
-            watchdogFired_ = true;
-            app_->Terminate();
-        });
-    }
-
     static void PressOk() { ::SendMessageW(Form3->BitBtn1, BM_CLICK, 0, 0); }
 
     std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
     std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;  // none: the sampler stays out
     std::unique_ptr<TApplication> app_;
     std::vector<std::wstring> errors_;
-    bool watchdogFired_ = false;
 };
 
 TEST_F(StatisticsWindow, AnEmptyHistoryGivesTwoEmptySeriesStillInTheLegend)
@@ -190,7 +175,7 @@ TEST_F(StatisticsWindow, AZoomSurvivesTheRebuildAndShowingTheWindowAgainUndoesIt
                    Form3->Series1->Count() == 41;
         PressOk();
     });
-    ArmWatchdog(4000);
+    const testing::Watchdog watchdog(*app_, 4000);
     EXPECT_EQ(Form3->ShowModal(), mrOk);
     EXPECT_TRUE(startsZoom);
     EXPECT_TRUE(zoomed);
@@ -206,7 +191,7 @@ TEST_F(StatisticsWindow, AZoomSurvivesTheRebuildAndShowingTheWindowAgainUndoesIt
     });
     EXPECT_EQ(Form3->ShowModal(), mrOk);
     EXPECT_TRUE(unzoomedOnShow);
-    EXPECT_FALSE(watchdogFired_);
+    EXPECT_FALSE(watchdog.Fired());
 }
 
 TEST_F(StatisticsWindow, OkAndEnterCloseWithOkEscapeDoesNothing)
@@ -248,9 +233,9 @@ TEST_F(StatisticsWindow, OkAndEnterCloseWithOkEscapeDoesNothing)
             openAfterAct = Form3->GetVisible();
             if (openAfterAct) PressOk();
         });
-        ArmWatchdog(4000);
+        const testing::Watchdog watchdog(*app_, 4000);
         const int result = Form3->ShowModal();
-        EXPECT_FALSE(watchdogFired_);
+        EXPECT_FALSE(watchdog.Fired());
         EXPECT_TRUE(focusOnOk);
         EXPECT_EQ(openAfterAct, !c.closes);
         EXPECT_EQ(result, c.closes ? c.result : mrOk);

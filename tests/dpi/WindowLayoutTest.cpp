@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tests/Later.h"
 
 #include <cstdlib>
 #include <cstdio>
@@ -33,6 +32,8 @@
 #include "netwatch/IdIpHelper.h"
 #include "stats/Unit3.h"
 #include "stats/tests/ChartTestSupport.h"
+#include "tests/support/Pump.h"
+#include "tests/support/BitmapWriter.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -200,7 +201,7 @@ protected:
         }
         const std::wstring file = L"layout-" + std::to_wstring(startDpi_) + L"dpi-" +
                                   std::wstring(name.begin(), name.end()) + L".bmp";
-        EXPECT_TRUE(picture.SaveBmp(test::ArtifactPath(file.c_str())));
+        EXPECT_TRUE(picture.SaveBmp(testing::ArtifactPath(file.c_str())));
     }
 
     std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;

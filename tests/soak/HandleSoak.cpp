@@ -13,7 +13,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <malloc.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -41,6 +40,7 @@
 #include "netwatch/IdIcmpService.h"
 #include "netwatch/IdWinsock.h"
 #include "stats/Unit3.h"
+#include "tests/support/HeapCounter.h"
 #include "tests/support/ScriptedStatistics.h"
 
 #ifndef VANTREL_COUNT_HANDLES
@@ -140,19 +140,6 @@ void ExpectSameCounts(const Counts& before, const Counts& after, const char* whe
 {
     for (std::size_t i = 0; i < kKinds.size(); ++i)
         EXPECT_EQ(before[i], after[i]) << kKinds[i].name << " handles " << when;
-}
-
-// The C run-time heap's bytes in use, block by block: what the program itself holds, whatever
-// the platform reports for the process.
-long long HeapBytesInUse()
-{
-    _HEAPINFO entry{};
-    long long inUse = 0;
-    int status;
-    while ((status = _heapwalk(&entry)) == _HEAPOK) {
-        if (entry._useflag == _USEDENTRY) inUse += static_cast<long long>(entry._size);
-    }
-    return inUse;
 }
 
 long long PrivateBytes()
@@ -387,7 +374,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     const int warmUp = 1000;
     for (int i = 0; i < warmUp; ++i) iteration(i);
     const Counts afterWarmUp = LiveCounts();
-    const long long heapAfterWarmUp = HeapBytesInUse();
+    const long long heapAfterWarmUp = testing::HeapBytesInUse();
     const long long privateAfterWarmUp = PrivateBytes();
 
     // The counts are real: the program holds icons, fonts, bitmaps, a DC and kernel handles.
@@ -409,7 +396,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     const DWORD elapsed = ::GetTickCount() - started;
 
     const Counts afterLoop = LiveCounts();
-    const long long heapAfterLoop = HeapBytesInUse();
+    const long long heapAfterLoop = testing::HeapBytesInUse();
     const long long privateAfterLoop = PrivateBytes();
 
     std::printf("%d of %d iterations in %lu ms; with the warm-up: %d ticks, %d icon changes, %d IP checks, %d rebuilds, %d paints, "
