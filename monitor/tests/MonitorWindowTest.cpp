@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/Later.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/Pump.h"
 #include "tests/support/Watchdog.h"
 
@@ -20,7 +21,6 @@
 #include "about/About.h"
 #include "app/Application.h"
 #include "app/Forms.h"
-#include "app/ProgramWindows.h"
 #include "app/Thread.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
@@ -193,30 +193,19 @@ bool HasChildText(HWND window, const std::wstring& wanted)
     return search.found;
 }
 
-class MonitorWindow : public ::testing::Test {
+class MonitorWindow : public testing::ProgramFixture {
 protected:
+    MonitorWindow() : ProgramFixture(&ScriptedStatistics::Get, &ShellRecorder::Notify) {}
+
     void SetUp() override
     {
-        testing::DiscardWaiting();
         ShellRecorder::Reset();
         ScriptedStatistics::Reset();
-        shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &ShellRecorder::Notify);
         addresses_ = std::make_unique<testing::FakeIpHelper>();  // no adapters: offline until a test adds one
-
-        app_ = std::make_unique<TApplication>();
-        ASSERT_EQ(Application, app_.get());
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring& caption, const std::wstring& text) {
-            errors_.push_back({caption, text});
-        };
         mainThread_ = ::GetCurrentThreadId();
         created_ = Clock::now();
-        CreateProgramWindows(*app_);
-        ASSERT_NE(Form1, nullptr);
-        ASSERT_NE(Form3, nullptr);
-        // The script takes the platform's place before the first tick can come.
-        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(iphlp::GetTcpStatistics,
-                                                                                         &ScriptedStatistics::Get);
+        ProgramFixture::SetUp();
+        if (HasFatalFailure()) return;
 
         // The connection-state watcher makes its first check at once: its calls to the shell
         // are the ones from a thread other than this one.
@@ -228,20 +217,12 @@ protected:
 
     void TearDown() override
     {
-        Later::CancelAll();
-        if (app_) app_->DestroyForms();
-        // Destroying the windows clears every program-wide reference to them.
-        EXPECT_EQ(AboutForm, nullptr);
-        EXPECT_EQ(Form1, nullptr);
-        EXPECT_EQ(HostTestForm, nullptr);
-        EXPECT_EQ(Form3, nullptr);
-        app_.reset();
-        testing::DiscardWaiting();
+        // The windows go first, the watcher thread with them, before the addresses it reads.
+        ProgramFixture::TearDown();
         ShellRecorder::WatchThread(nullptr);
         if (watcher_) ::CloseHandle(watcher_);
-        statistics_.reset();
+        watcher_ = nullptr;
         addresses_.reset();
-        shell_.reset();
     }
 
     DWORD WatcherThreadId() const
@@ -263,12 +244,6 @@ protected:
             ::Sleep(5);
         }
         return true;
-    }
-
-    // Runs the user-interface thread's messages and hand-overs until `done`.
-    bool PumpUntil(const std::function<bool()>& done, long milliseconds)
-    {
-        return testing::PumpUntil(*app_, done, milliseconds);
     }
 
     // Chooses a menu entry by its caption, as TrackPopupMenu delivers the choice.
@@ -319,16 +294,7 @@ protected:
         for (int i = 0; i < count; ++i) Form1->Timer1Timer(nullptr);
     }
 
-    struct Report {
-        std::wstring caption;
-        std::wstring text;
-    };
-
-    std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
     std::unique_ptr<testing::FakeIpHelper> addresses_;
-    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;
-    std::unique_ptr<TApplication> app_;
-    std::vector<Report> errors_;
     DWORD mainThread_ = 0;
     HANDLE watcher_ = nullptr;
     Clock::time_point created_;
@@ -374,7 +340,7 @@ TEST_F(MonitorWindow, StartAddsTheIconThenShowsInitializingAndTheWatcherSaysNotC
     }
     EXPECT_FALSE(Form1->Online.load());
     EXPECT_TRUE(Form1->Timer1->IsTicking());
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(MonitorWindow, AnAddressTurnsTheFaceGreenAndLosingItTurnsItRedAgain)
@@ -473,7 +439,7 @@ TEST_F(MonitorWindow, TicksWriteTooltipLabelsHistoryAndBlinkThroughTheRealWindow
     EXPECT_EQ(Form3->Series1->Point(0).Y, 18.0);
     EXPECT_EQ(Form3->Series2->Point(0).Y, 28.0);
     EXPECT_EQ(Form3->Series2->Point(2).Y, 6.0);
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(MonitorWindow, WithoutTheStatisticsFunctionTheSamplerStaysInert)
@@ -571,7 +537,7 @@ TEST_F(MonitorWindow, ExitRemovesTheIconStopsTimerAndWatcherAndEndsTheLoop)
     ASSERT_FALSE(mine.empty());
     EXPECT_EQ(mine.front().message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(mine.front().window, Form1->TrayIcon1->Handle());
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(MonitorWindow, ExitWhenTheShellRefusesTheRemovalReportsAndKeepsRunning)
@@ -579,9 +545,9 @@ TEST_F(MonitorWindow, ExitWhenTheShellRefusesTheRemovalReportsAndKeepsRunning)
     ShellRecorder::RefuseRemoval();
     Choose(L"&Exit");
 
-    ASSERT_EQ(errors_.size(), 1u);
-    EXPECT_EQ(errors_[0].caption, L"Durvane Computing network monitor");
-    EXPECT_EQ(errors_[0].text, L"Cannot remove shell notification icon.");
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].caption, L"Durvane Computing network monitor");
+    EXPECT_EQ(reports_[0].text, L"Cannot remove shell notification icon.");
     EXPECT_TRUE(Form1->Timer1->GetEnabled());
     EXPECT_TRUE(Form1->TrayIcon1->GetVisible());
     EXPECT_TRUE(WatcherRunning());
@@ -618,7 +584,7 @@ TEST_F(MonitorWindow, ExitFromNestedModalWindowsClosesThemInnermostFirst)
     EXPECT_FALSE(Form3->GetVisible());
     EXPECT_FALSE(HostTestForm->GetVisible());
     EXPECT_FALSE(WatcherRunning());
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(MonitorWindow, AClickOnTheIconOpensStatisticsOnceAndAboutOpensOnce)
@@ -655,7 +621,7 @@ TEST_F(MonitorWindow, AClickOnTheIconOpensStatisticsOnceAndAboutOpensOnce)
         EXPECT_FALSE(c.window()->GetVisible());
         Later::CancelAll();
     }
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -732,7 +698,7 @@ TEST_F(MonitorWindow, TheFacesAreDrawnAgainAtTheNotificationAreasSizeWhenItCanHa
         EXPECT_EQ(width, step.size);
         EXPECT_EQ(Form1->ImageList1->Count(), kFaceCount);
     }
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(MonitorWindow, DestroyingTheWindowsStopsTheWatcherBeforeTheIconGoes)
@@ -759,7 +725,7 @@ TEST_F(MonitorWindow, DestroyingTheWindowsStopsTheWatcherBeforeTheIconGoes)
         }
     }
     EXPECT_TRUE(removed);
-    EXPECT_TRUE(errors_.empty());
+    EXPECT_TRUE(reports_.empty());
 }
 
 }  // namespace

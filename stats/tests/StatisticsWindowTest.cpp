@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/Later.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/Pump.h"
 #include "tests/support/Watchdog.h"
 
@@ -18,23 +19,15 @@
 
 #include "about/About.h"
 #include "app/Application.h"
-#include "app/ProgramWindows.h"
 #include "app/Thread.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
-#include "app/EntryOverride.h"
-#include "netwatch/IdIpHelper.h"
 #include "stats/Unit3.h"
 
 namespace vantrel {
 namespace {
-
-BOOL WINAPI QuietShell(DWORD, NOTIFYICONDATAW*)
-{
-    return TRUE;
-}
 
 using testing::Later;
 
@@ -47,30 +40,12 @@ LPARAM At(POINT p)
 constexpr double kFirstStamp = 46000.5;
 constexpr double kTick = 0.5 / 86400.0;
 
-class StatisticsWindow : public ::testing::Test {
+class StatisticsWindow : public testing::ProgramFixture {
 protected:
-    void SetUp() override
-    {
-        testing::DiscardWaiting();
-        shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &QuietShell);
-        app_ = std::make_unique<TApplication>();
-        ASSERT_EQ(Application, app_.get());
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
-        CreateProgramWindows(*app_);
-        ASSERT_NE(Form1, nullptr);
-        ASSERT_NE(Form3, nullptr);
-        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(iphlp::GetTcpStatistics, nullptr);
-    }
-
     void TearDown() override
     {
-        Later::CancelAll();
-        if (app_) app_->DestroyForms();
-        app_.reset();
-        testing::DiscardWaiting();
-        shell_.reset();
-        EXPECT_TRUE(errors_.empty());
+        ProgramFixture::TearDown();
+        EXPECT_TRUE(reports_.empty());
     }
 
     // Appends samples to the monitor window's history under its lock, as the sampler does.
@@ -88,10 +63,6 @@ protected:
 
     static void PressOk() { ::SendMessageW(Form3->BitBtn1, BM_CLICK, 0, 0); }
 
-    std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
-    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;  // none: the sampler stays out
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> errors_;
 };
 
 TEST_F(StatisticsWindow, AnEmptyHistoryGivesTwoEmptySeriesStillInTheLegend)

@@ -23,15 +23,13 @@
 #include "app/Application.h"
 #include "app/Exceptions.h"
 #include "app/Handles.h"
-#include "app/ProgramWindows.h"
 #include "app/VisualStyle.h"
 #include "hosttest/Unit5.h"
 #include "monitor/TrayIcon.h"
 #include "monitor/Unit1.h"
-#include "app/EntryOverride.h"
-#include "netwatch/IdIpHelper.h"
 #include "stats/Unit3.h"
 #include "stats/tests/ChartTestSupport.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/Pump.h"
 #include "tests/support/BitmapWriter.h"
 
@@ -41,11 +39,6 @@
 
 namespace vantrel {
 namespace {
-
-BOOL WINAPI QuietShell(DWORD, NOTIFYICONDATAW*)
-{
-    return TRUE;
-}
 
 std::wstring TextOf(HWND window)
 {
@@ -115,17 +108,12 @@ const ShownWindow kShownWindows[] = {
     {"statistics", [] { return static_cast<TForm*>(Form3); }, {537, 468}},
 };
 
-class WindowLayout : public ::testing::Test {
+class WindowLayout : public testing::ProgramFixture {
 protected:
     void SetUp() override
     {
-        shell_ = std::make_unique<EntryOverride<ShellNotifyIconFunction>>(ShellNotifyIcon, &QuietShell);
-        app_ = std::make_unique<TApplication>();
-        app_->Initialize();
-        app_->ErrorReportHook = [this](const std::wstring&, const std::wstring& text) { errors_.push_back(text); };
-        CreateProgramWindows(*app_);
-        ASSERT_NE(Form3, nullptr);
-        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(iphlp::GetTcpStatistics, nullptr);
+        ProgramFixture::SetUp();
+        if (HasFatalFailure()) return;
         // The scale the script set up, so that a prefix that ignored it cannot pass for it.
         if (const char* expected = std::getenv("VANTREL_EXPECTED_DPI")) {
             ASSERT_EQ(Form3->Dpi(), static_cast<UINT>(std::atoi(expected)));
@@ -135,11 +123,8 @@ protected:
 
     void TearDown() override
     {
-        if (app_) app_->DestroyForms();
-        app_.reset();
-        shell_.reset();
-        TStyleManager::ResetStyle();
-        EXPECT_TRUE(errors_.empty());
+        ProgramFixture::TearDown();
+        EXPECT_TRUE(reports_.empty());
     }
 
     // Every check of the window as it stands; `dpi` is the scale it should be laid out for.
@@ -204,10 +189,6 @@ protected:
         EXPECT_TRUE(picture.SaveBmp(testing::ArtifactPath(file.c_str())));
     }
 
-    std::unique_ptr<EntryOverride<ShellNotifyIconFunction>> shell_;
-    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;  // none: the sampler stays out
-    std::unique_ptr<TApplication> app_;
-    std::vector<std::wstring> errors_;
     UINT startDpi_ = 96;
 };
 

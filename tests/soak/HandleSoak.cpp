@@ -27,7 +27,6 @@
 
 #include "about/About.h"
 #include "app/Application.h"
-#include "app/ProgramWindows.h"
 #include "app/Exceptions.h"
 #include "app/Handles.h"
 #include "app/VisualStyle.h"
@@ -41,6 +40,7 @@
 #include "netwatch/IdWinsock.h"
 #include "stats/Unit3.h"
 #include "tests/support/HeapCounter.h"
+#include "tests/support/ProgramFixture.h"
 #include "tests/support/ScriptedStatistics.h"
 
 #ifndef VANTREL_COUNT_HANDLES
@@ -245,35 +245,29 @@ private:
     HGDIOBJ old_ = nullptr;
 };
 
-class Soak : public ::testing::Test {
+class Soak : public testing::ProgramFixture {
 protected:
+    // The platform's own notification entry: the icon's handles are among those counted.
+    Soak() : ProgramFixture(&testing::ScriptedStatistics::Get, nullptr) {}
+
     void SetUp() override
     {
         INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
         ::InitCommonControlsEx(&controls);
         initial_ = LiveCounts();
-        application_ = std::make_unique<TApplication>();
-        application_->ErrorReportHook = [this](const std::wstring& caption, const std::wstring& text) {
-            reports_.push_back(caption + L": " + text);
-        };
-        application_->Initialize();
-        CreateProgramWindows(*application_);
-        // The style's handles must be among those counted.
-        ASSERT_TRUE(TStyleManager::IsStyled());
-        ASSERT_NE(Form1, nullptr);
-        ASSERT_NE(Form3, nullptr);
-        CountSocketModule();
         // Counters that grow a little on every call: each tick has traffic, so the icon blinks.
         testing::ScriptedStatistics::Grow(1000, 500, 11, 5);
-        statistics_ = std::make_unique<EntryOverride<decltype(iphlp::GetTcpStatistics)>>(
-            iphlp::GetTcpStatistics, &testing::ScriptedStatistics::Get);
+        ProgramFixture::SetUp();
+        if (HasFatalFailure()) return;
+        // The style's handles must be among those counted.
+        ASSERT_TRUE(TStyleManager::IsStyled());
+        CountSocketModule();
     }
 
     void TearDown() override
     {
         if (Form1 && Form1->TrayIcon1) Form1->TrayIcon1->SetVisible(false);
-        application_.reset();
-        TStyleManager::ResetStyle();
+        ProgramFixture::TearDown();
     }
 
     // The four entries replaced by counting wrappers around the platform's functions. The
@@ -305,14 +299,11 @@ protected:
                                                                               &SocketModuleCounts::FreeAddrInfo);
     }
 
-    // Declared before the program so that they are put back after it is gone.
+    // Put back when the fixture goes, after TearDown has taken the program down.
     std::unique_ptr<EntryOverride<decltype(ws2::socket)>> socket_;
     std::unique_ptr<EntryOverride<decltype(ws2::closesocket)>> closesocket_;
     std::unique_ptr<EntryOverride<decltype(ws2::GetAddrInfoW)>> lookup_;
     std::unique_ptr<EntryOverride<decltype(ws2::FreeAddrInfoW)>> free_;
-    std::unique_ptr<EntryOverride<decltype(iphlp::GetTcpStatistics)>> statistics_;
-    std::unique_ptr<TApplication> application_;
-    std::vector<std::wstring> reports_;
     Counts initial_{};
 };
 
@@ -368,7 +359,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
             serviceHandlesDuringPings = std::max(serviceHandlesDuringPings, serviceHandles);
         }
         // The background checks, timers and hand-overs run between the driven calls.
-        application_->ProcessMessages();
+        app_->ProcessMessages();
     };
 
     const int warmUp = 1000;
@@ -421,7 +412,7 @@ TEST_F(Soak, NothingGrowsOverTensOfThousandsOfTicksChecksRebuildsAndPaints)
     }
     EXPECT_EQ(answers, pings) << "loopback pings that got no echo";
     EXPECT_TRUE(reports_.empty()) << "error reports during the soak, the first: "
-                                  << (reports_.empty() ? std::string() : ToUtf8(reports_.front()));
+                                  << (reports_.empty() ? std::string() : ToUtf8(reports_.front().caption + L": " + reports_.front().text));
 
     // The whole program taken down: every count back to where it was before it started.
     target.reset();
